@@ -1,0 +1,96 @@
+#include "winapp.h"
+
+#include <cstdlib>
+
+#include "wnd.h"
+
+namespace {
+CWinApp* g_app = nullptr;
+LONG g_appLocks = 0;
+BOOL g_userCtrl = TRUE;
+}  // namespace
+
+void CCommandLineInfo::ParseParam(const char* pszParam, BOOL bFlag, BOOL) {
+  if (!bFlag) return;
+  if (lstrcmpiA(pszParam, "Embedding") == 0) {
+    m_bRunEmbedded = TRUE;
+  } else if (lstrcmpiA(pszParam, "Automation") == 0) {
+    m_bRunAutomated = TRUE;
+  } else if (lstrcmpiA(pszParam, "Register") == 0 || lstrcmpiA(pszParam, "Regserver") == 0) {
+    m_nShellCommand = AppRegister;
+  } else if (lstrcmpiA(pszParam, "Unregister") == 0 || lstrcmpiA(pszParam, "Unregserver") == 0) {
+    m_nShellCommand = AppUnregister;
+  }
+}
+
+BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
+END_MESSAGE_MAP()
+
+CWinApp::CWinApp(const char* pszAppName) : m_pszAppName(pszAppName) { g_app = this; }
+
+CWinApp::~CWinApp() {
+  if (g_app == this) g_app = nullptr;
+}
+
+int CWinApp::ExitInstance() { return m_nQuitCode; }
+
+int CWinApp::Run() {
+  MSG msg;
+  while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+  }
+  if (msg.message == WM_QUIT) m_nQuitCode = static_cast<int>(msg.wParam);
+  return ExitInstance();
+}
+
+void CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo) {
+  for (int i = 1; i < __argc; ++i) {
+    const char* param = __argv[i];
+    const BOOL flag = param[0] == '-' || param[0] == '/';
+    rCmdInfo.ParseParam(flag ? param + 1 : param, flag, i == __argc - 1);
+  }
+}
+
+HICON CWinApp::LoadIcon(UINT nIDResource) const {
+  return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(nIDResource));
+}
+
+CWinApp* AfxGetApp() { return g_app; }
+
+HINSTANCE AfxGetInstanceHandle() { return ::GetModuleHandleA(nullptr); }
+
+// Resources are compiled into the program itself.
+HINSTANCE AfxGetResourceHandle() { return ::GetModuleHandleA(nullptr); }
+
+const char* AfxGetAppName() {
+  if (g_app && g_app->m_pszAppName) return g_app->m_pszAppName;
+  static char name[MAX_PATH];
+  if (name[0] == '\0') {
+    char path[MAX_PATH] = "";
+    const DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return "";
+    const char* base = path;
+    for (const char* p = path; *p; ++p)
+      if (*p == '\\' || *p == '/') base = p + 1;
+    lstrcpynA(name, base, MAX_PATH);
+    char* dot = nullptr;
+    for (char* p = name; *p; ++p)
+      if (*p == '.') dot = p;
+    if (dot) *dot = '\0';
+  }
+  return name;
+}
+
+void AfxOleLockApp() { ::InterlockedIncrement(&g_appLocks); }
+
+void AfxOleUnlockApp() {
+  if (::InterlockedDecrement(&g_appLocks) != 0 || g_userCtrl) return;
+  // The last client has gone from an application it started: end it.
+  CWinApp* app = AfxGetApp();
+  if (app && app->m_pMainWnd && app->m_pMainWnd->m_hWnd) app->m_pMainWnd->DestroyWindow();
+  else ::PostQuitMessage(0);
+}
+
+void AfxOleSetUserCtrl(BOOL bUserCtrl) { g_userCtrl = bUserCtrl; }
+BOOL AfxOleGetUserCtrl() { return g_userCtrl; }

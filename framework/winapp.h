@@ -1,0 +1,63 @@
+// The application object: start-up, the command line, the message loop and
+// the application locks that COM objects hold.
+#pragma once
+
+#include <windows.h>
+
+#include "cmdtarget.h"
+
+class CWnd;
+
+// The switches the framework's parser knows, as the fields it sets.
+class CCommandLineInfo {
+ public:
+  enum ShellCommand { FileNew, AppRegister, AppUnregister, FileNothing = -1 };
+  virtual ~CCommandLineInfo() = default;
+  // One argument of the command line; bFlag when it began with '-' or '/'.
+  virtual void ParseParam(const char* pszParam, BOOL bFlag, BOOL bLast);
+
+  BOOL m_bRunEmbedded = FALSE;
+  BOOL m_bRunAutomated = FALSE;
+  ShellCommand m_nShellCommand = FileNew;
+};
+
+class CWinApp : public CCmdTarget {
+ public:
+  explicit CWinApp(const char* pszAppName = nullptr);
+  ~CWinApp() override;
+
+  // FALSE ends the program at once (ExitInstance); TRUE runs the message loop.
+  virtual BOOL InitInstance() { return TRUE; }
+  virtual int ExitInstance();
+  // The message loop, until WM_QUIT; then ExitInstance.
+  virtual int Run();
+
+  void ParseCommandLine(CCommandLineInfo& rCmdInfo);
+  HICON LoadIcon(UINT nIDResource) const;
+
+  CWnd* m_pMainWnd = nullptr;
+  HINSTANCE m_hInstance = nullptr;
+  const char* m_pszAppName = nullptr;
+  DWORD m_dwRestartManagerSupportFlags = 0;
+
+ protected:
+  // No help file ships with the programs.
+  void OnHelp() {}
+  int m_nQuitCode = 0;
+  DECLARE_MESSAGE_MAP()
+};
+
+CWinApp* AfxGetApp();
+HINSTANCE AfxGetInstanceHandle();
+HINSTANCE AfxGetResourceHandle();
+// The application's name: its own, else the program's file name without extension.
+const char* AfxGetAppName();
+// The dialogs host no ActiveX controls, so there is no container to set up.
+inline void AfxEnableControlContainer() {}
+
+// Application locks held by COM objects and their clients. When the last one
+// goes and the user has not taken control, the application ends.
+void AfxOleLockApp();
+void AfxOleUnlockApp();
+void AfxOleSetUserCtrl(BOOL bUserCtrl);
+BOOL AfxOleGetUserCtrl();

@@ -1,0 +1,112 @@
+#include "dialog.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "spooler.h"
+
+namespace {
+constexpr char kModelName[] = "Marlo Cutter";
+constexpr COLORREF kTitleColour = RGB(0, 0, 255);
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CPLOTINSTDlg, CDialog)
+  ON_WM_PAINT()
+  ON_WM_QUERYDRAGICON()
+  ON_WM_CTLCOLOR()
+  ON_BN_CLICKED(IDC_CONFIG, OnConfig)
+  ON_CBN_SELCHANGE(IDC_MODEL, RefreshButtons)
+  ON_CBN_SELCHANGE(IDC_PORT, OnPortChanged)
+END_MESSAGE_MAP()
+
+CPLOTINSTDlg::CPLOTINSTDlg(CWnd* pParent) : CDialog(IDD_PLOTINST_DIALOG, pParent) {
+  m_hIcon = AfxGetApp() ? AfxGetApp()->LoadIcon(IDR_MAINFRAME)
+                        : ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+  m_titleFont.CreatePointFont(250, "Times New Roman");
+}
+
+CPLOTINSTDlg::~CPLOTINSTDlg() { m_titleFont.DeleteObject(); }
+
+BOOL CPLOTINSTDlg::DestroyWindow() { return CDialog::DestroyWindow(); }
+
+BOOL CPLOTINSTDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+  // Some static controls select their own font after asking for colours, so
+  // the title is also given its font directly.
+  GetDlgItem(IDC_TITLE).SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_titleFont.m_hObject), FALSE);
+
+  CWnd model = GetDlgItem(IDC_MODEL);
+  model.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kModelName));
+  model.SendMessage(CB_SETCURSEL, 0);
+
+  const int port = FindPlotterUsbPort();
+  std::memset(m_usbPortName, 0, sizeof m_usbPortName);
+  if (port != -1) std::snprintf(m_usbPortName, sizeof m_usbPortName, "USB%03d", port);
+
+  FillPortList();
+  RefreshButtons();
+  return TRUE;
+}
+
+int CPLOTINSTDlg::IsDriverInstalled(const char* name) {
+  for (const DRIVER_INFO_1A& driver : spooler::EnumDrivers()) {
+    if (driver.pName != nullptr && std::strcmp(driver.pName, name) == 0) return 1;
+  }
+  return 0;
+}
+
+void CPLOTINSTDlg::RefreshButtons() {
+  char model[256];
+  GetSelectedText(IDC_MODEL, model);
+  if (IsDriverInstalled(model) == 1) {
+    GetDlgItem(IDC_INSTALL).EnableWindow(FALSE);
+    GetDlgItem(IDC_DELETE).EnableWindow(TRUE);
+    GetDlgItem(IDC_PORT).EnableWindow(FALSE);
+    GetDlgItem(IDC_CONFIG).EnableWindow(FALSE);
+  } else {
+    GetDlgItem(IDC_INSTALL).EnableWindow(TRUE);
+    GetDlgItem(IDC_DELETE).EnableWindow(FALSE);
+    GetDlgItem(IDC_PORT).EnableWindow(TRUE);
+    OnPortChanged();
+  }
+}
+
+HBRUSH CPLOTINSTDlg::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor) {
+  HBRUSH brush = CDialog::OnCtlColor(pDC, pWnd, nCtlColor);
+  if (pWnd->GetDlgCtrlID() == IDC_TITLE) {
+    pDC->SelectObject(&m_titleFont);
+    pDC->SetTextColor(kTitleColour);
+  }
+  return brush;
+}
+
+void CPLOTINSTDlg::OnPaint() {
+  if (!IsIconic()) {
+    CDialog::OnPaint();
+    return;
+  }
+  CPaintDC dc(this);
+  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+  const int cxIcon = ::GetSystemMetrics(SM_CXICON);
+  const int cyIcon = ::GetSystemMetrics(SM_CYICON);
+  RECT rect;
+  GetClientRect(&rect);
+  const int x = (rect.right - rect.left - cxIcon + 1) / 2;
+  const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+  ::DrawIcon(dc, x, y, m_hIcon);
+}
+
+HCURSOR CPLOTINSTDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
+
+void CPLOTINSTDlg::GetSelectedText(int comboId, char (&text)[256]) {
+  text[0] = '\0';
+  CWnd combo = GetDlgItem(comboId);
+  const LRESULT index = combo.SendMessage(CB_GETCURSEL);
+  if (index == CB_ERR) return;
+  // An entry longer than the buffer is never copied; it counts as no text.
+  const LRESULT length = combo.SendMessage(CB_GETLBTEXTLEN, index);
+  if (length == CB_ERR || length < 0 || length >= static_cast<LRESULT>(sizeof text)) return;
+  if (combo.SendMessage(CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text)) == CB_ERR) text[0] = '\0';
+}

@@ -1,0 +1,51 @@
+// The installer's dialog: one plotter model, the printer ports, Install and
+// Delete, and the progress animation while either runs.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "afxwin.h"
+#include "res/resource.h"
+
+class CPLOTINSTDlg : public CDialog {
+ public:
+  explicit CPLOTINSTDlg(CWnd* pParent = nullptr);
+  ~CPLOTINSTDlg() override;
+
+  BOOL DestroyWindow() override;
+
+  // 1 when the spooler has a printer driver of exactly this name.
+  int IsDriverInstalled(const char* name);
+  // Enables Install or Delete (and the port list) by whether the model is installed.
+  void RefreshButtons();
+
+  // The number of the plugged-in plotter's USB printer port, or -1.
+  int FindPlotterUsbPort();
+  void FillPortList();
+  void OnPortChanged();
+  void OnConfig();
+  // Gives a serial port the plotter's settings, 38400 baud, odd parity, 8 data bits, 1 stop bit.
+  void WriteDefaultComSettings(const char* portName);
+
+ protected:
+  BOOL OnInitDialog() override;
+  HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
+  void OnPaint();
+  HCURSOR OnQueryDragIcon();
+
+  // Text of the selected entry of a combo box, empty when there is none or
+  // when the entry would not fit.
+  void GetSelectedText(int comboId, char (&text)[256]);
+
+  HANDLE m_animThread = nullptr;
+  HICON m_hIcon;
+  std::atomic<int32_t> m_portConfigured;
+  std::atomic<int32_t> m_frameBusy;
+  std::atomic<int32_t> m_stopRequested;
+  std::atomic<int32_t> m_removing;
+  CFont m_titleFont;
+  char m_usbPortName[255];
+
+  DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,28 @@
+#include "port_filter.h"
+
+#include <cstring>
+
+namespace {
+
+bool StartsWith(const char* name, const char* prefix) {
+  return std::strncmp(name, prefix, std::strlen(prefix)) == 0;
+}
+
+}  // namespace
+
+bool IsListedPort(const char* name) {
+  return StartsWith(name, "COM") || StartsWith(name, "USB") || StartsWith(name, "LPT") ||
+         StartsWith(name, "FILE");
+}
+
+bool IsComPort(const char* name) { return StartsWith(name, "COM"); }
+
+bool IsConfigurablePort(const char* name) { return StartsWith(name, "COM") || StartsWith(name, "LPT"); }
+
+bool PortSelection::Offer(const char* name) {
+  if (!IsListedPort(name)) return false;
+  // The whole name must agree: with the plotter at USB1000, USB100 is another port.
+  if (m_usbPortName[0] != '\0' && std::strcmp(name, m_usbPortName) == 0) m_selected = m_entries;
+  ++m_entries;
+  return true;
+}

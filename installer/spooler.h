@@ -1,0 +1,50 @@
+// Every print-spooler call the installer makes, with the arguments it always
+// passes: the local machine, ANSI text, the "Windows NT x86" environment.
+#pragma once
+
+#include <windows.h>
+#include <winspool.h>
+
+#include <memory>
+
+#include "handles.h"
+
+namespace spooler {
+
+// An enumeration's records, in a zero-filled buffer of the size the spooler
+// asked for; the buffer frees itself.
+template <class Record>
+class Records {
+ public:
+  Records() = default;
+  Records(std::unique_ptr<BYTE[]> buffer, DWORD count)
+      : m_buffer(std::move(buffer)), m_count(count) {}
+  const Record* begin() const { return reinterpret_cast<const Record*>(m_buffer.get()); }
+  const Record* end() const { return begin() + m_count; }
+  DWORD size() const { return m_count; }
+
+ private:
+  std::unique_ptr<BYTE[]> m_buffer;
+  DWORD m_count = 0;
+};
+
+Records<DRIVER_INFO_1A> EnumDrivers();
+Records<PORT_INFO_1A> EnumPorts();
+
+// Shows the port's own modal configuration dialog.
+void ConfigurePort(HWND owner, const char* portName);
+
+// The spooler's driver directory, without a trailing backslash. False, with
+// the buffer empty, when the query fails.
+bool GetDriverDirectory(char (&directory)[256]);
+
+bool AddDriver(DRIVER_INFO_3A& info);
+UniquePrinter AddPrinter(PRINTER_INFO_2A& info);
+void SetPrinterData(HANDLE printer, const char* valueName, DWORD type, const void* data, DWORD size);
+void DeletePrinterConnection(const char* printerName);
+// A handle with the right to delete the printer, or none.
+UniquePrinter OpenPrinterForDeletion(const char* printerName);
+void DeletePrinter(HANDLE printer);
+bool DeleteDriver(const char* driverName);
+
+}  // namespace spooler

@@ -1,0 +1,9 @@
+// The installer's own registration switches. Platform-free.
+#pragma once
+
+enum class ServerSwitch { None, Register, Unregister };
+
+// Finds "RegServer" or "UnregServer" after a '-' or '/' that runs to the very
+// end of the command line (program path included), in any letter case. A
+// switch followed by anything, even a blank, is not recognised.
+ServerSwitch FindServerSwitch(const char* commandLine);

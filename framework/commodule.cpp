@@ -4,12 +4,9 @@
 
 #include "handles.h"
 
-namespace {
-
-// The registry-script registrar of the system's atl.dll.
-const CLSID CLSID_SystemRegistrar = {0x44EC053A, 0x400F, 0x11D0, {0x9D, 0xCD, 0x00, 0xA0, 0xC9, 0x03, 0x91, 0xD3}};
-const IID IID_ISystemRegistrar = {0x44EC053B, 0x400F, 0x11D0, {0x9D, 0xCD, 0x00, 0xA0, 0xC9, 0x03, 0x91, 0xD3}};
-
+// The system registrar's interface. Declared outside any unnamed namespace:
+// its implementation lives in atl.dll, and a type local to this file would let
+// the compiler conclude that no object of it can exist.
 struct ISystemRegistrar : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE AddReplacement(LPCOLESTR key, LPCOLESTR item) = 0;
   virtual HRESULT STDMETHODCALLTYPE ClearReplacements() = 0;
@@ -22,6 +19,13 @@ struct ISystemRegistrar : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE ResourceRegister(LPCOLESTR resFile, UINT id, LPCOLESTR type) = 0;
   virtual HRESULT STDMETHODCALLTYPE ResourceUnregister(LPCOLESTR resFile, UINT id, LPCOLESTR type) = 0;
 };
+
+namespace {
+
+// The registry-script registrar of the system's atl.dll.
+const CLSID CLSID_SystemRegistrar = {0x44EC053A, 0x400F, 0x11D0, {0x9D, 0xCD, 0x00, 0xA0, 0xC9, 0x03, 0x91, 0xD3}};
+const IID IID_ISystemRegistrar = {0x44EC053B, 0x400F, 0x11D0, {0x9D, 0xCD, 0x00, 0xA0, 0xC9, 0x03, 0x91, 0xD3}};
+
 
 using DllGetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
 

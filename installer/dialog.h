@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "afxwin.h"
+#include "handles.h"
 #include "res/resource.h"
 
 class CPLOTINSTDlg : public CDialog {
@@ -28,6 +29,22 @@ class CPLOTINSTDlg : public CDialog {
   // Gives a serial port the plotter's settings, 38400 baud, odd parity, 8 data bits, 1 stop bit.
   void WriteDefaultComSettings(const char* portName);
 
+  void OnInstall();
+  void OnDelete();
+  // Unscrambles a package file into a driver file. False, with no file left
+  // at the destination, when the source cannot be read whole or the
+  // destination cannot be written.
+  bool UnscrambleCopy(const char* source, const char* destination);
+
+  // Plays the installation or removal frames (by m_removing) on a worker thread.
+  HANDLE StartAnimation();
+  // Ends the animation and blanks its area.
+  void StopAnimation();
+  static DWORD WINAPI AnimationThreadProc(LPVOID param);
+  void AnimationLoop();
+  // Draws one frame's bitmap at the animation's place.
+  static void DrawFrame(HDC dc, int resourceId);
+
  protected:
   BOOL OnInitDialog() override;
   HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
@@ -46,6 +63,12 @@ class CPLOTINSTDlg : public CDialog {
   std::atomic<int32_t> m_removing;
   CFont m_titleFont;
   char m_usbPortName[255];
+  // Cuts the animation thread's pause between frames short on a stop request.
+  UniqueKernelHandle m_stopSignal;
+
+ private:
+  // Asks the animation thread to end and waits, bounded. True when no thread runs.
+  bool EndAnimationThread();
 
   DECLARE_MESSAGE_MAP()
 };

@@ -6,6 +6,15 @@ namespace {
 
 char kEnvironment[] = "Windows NT x86";
 
+// Where the installer passes no environment, the spooler takes the caller's
+// own, which for the 32-bit program is "Windows NT x86". The x86_64 build,
+// which only runs the tests, names it so that it installs the same driver.
+#ifdef _WIN64
+char* const kCallerEnvironment = kEnvironment;
+#else
+char* const kCallerEnvironment = nullptr;
+#endif
+
 // Sizing call, exactly that many zero-filled bytes, filling call. A record
 // count the buffer cannot hold is taken as no records.
 template <class Record, class Enumerate>
@@ -24,7 +33,7 @@ Records<Record> EnumerateRecords(Enumerate enumerate) {
 
 Records<DRIVER_INFO_1A> EnumDrivers() {
   return EnumerateRecords<DRIVER_INFO_1A>([](BYTE* buf, DWORD size, DWORD* needed, DWORD* count) {
-    return ::EnumPrinterDriversA(nullptr, nullptr, 1, buf, size, needed, count);
+    return ::EnumPrinterDriversA(nullptr, kCallerEnvironment, 1, buf, size, needed, count);
   });
 }
 
@@ -50,6 +59,7 @@ bool GetDriverDirectory(char (&directory)[256]) {
 }
 
 bool AddDriver(DRIVER_INFO_3A& info) {
+  if (info.pEnvironment == nullptr) info.pEnvironment = kCallerEnvironment;
   return ::AddPrinterDriverA(nullptr, 3, reinterpret_cast<BYTE*>(&info)) != FALSE;
 }
 

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# The whole test suite: the platform-free pieces natively under the
+# sanitizers, the shipped 32-bit build, and the programs' tests on Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+cmake --preset host >/dev/null
+cmake --build --preset host
+ctest --preset host
+
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+
+cmake --preset wine-tests >/dev/null
+cmake --build --preset wine-tests
+source scripts/wine-session.sh
+wine_session_start "$PWD/build/wine-tests/prefix"
+ctest --preset wine-tests "$@"

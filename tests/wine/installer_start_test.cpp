@@ -1,0 +1,112 @@
+// The installer's courses of start-up, driven from outside.
+#include <gtest/gtest.h>
+
+#include "support.h"
+
+namespace {
+
+const char kCaption[] = "MarloCutterSetup32(V1.0)";
+const char kAppIdKey[] = "AppID\\{D22CD2B4-102F-4962-A1F6-9C3C7094AD40}";
+const char kExeKey[] = "AppID\\PLOTINST.EXE";
+
+std::string Exe() { return WinPath(PLOTINST_EXE_UNIX); }
+
+void Unregister() {
+  DeleteTree(HKEY_CLASSES_ROOT, kAppIdKey);
+  DeleteTree(HKEY_CLASSES_ROOT, kExeKey);
+}
+
+// Runs the installer with arguments; true when it ended by itself without
+// showing any window.
+bool RunsWithoutWindow(const std::string& args) {
+  ChildProcess p;
+  if (!p.Start(Exe(), "\"" + Exe() + "\" " + args)) return false;
+  bool sawWindow = false;
+  const bool ended = WaitUntil([&] {
+    for (HWND hwnd : TopWindows(p.Id()))
+      if (::IsWindowVisible(hwnd)) sawWindow = true;
+    return !p.Running();
+  });
+  return ended && !sawWindow;
+}
+
+// Runs the installer; true when its dialog opened (it is then closed).
+bool OpensDialog(const std::string& commandLine) {
+  ChildProcess p;
+  if (!p.Start(Exe(), commandLine)) return false;
+  HWND dialog = WaitForDialog(p.Id(), kCaption);
+  if (dialog == nullptr) return false;
+  ::PostMessageA(dialog, WM_CLOSE, 0, 0);
+  return p.WaitExit();
+}
+
+bool Registered() {
+  std::string name, appId;
+  return ReadValue(HKEY_CLASSES_ROOT, kAppIdKey, "", name) && name == std::string("PLOTINST", 9) &&
+         ReadValue(HKEY_CLASSES_ROOT, kExeKey, "AppID", appId) &&
+         appId == std::string("{D22CD2B4-102F-4962-A1F6-9C3C7094AD40}", 39);
+}
+
+}  // namespace
+
+TEST(InstallerStart, FinalRegServerSwitchRegistersWithoutWindow) {
+  for (const char* sw : {"/RegServer", "-regserver", "/REGSERVER"}) {
+    Unregister();
+    ASSERT_TRUE(RunsWithoutWindow(sw)) << sw;
+    EXPECT_TRUE(Registered()) << sw;
+  }
+  // Twice registered is the same as once.
+  ASSERT_TRUE(RunsWithoutWindow("/RegServer"));
+  EXPECT_TRUE(Registered());
+  Unregister();
+}
+
+TEST(InstallerStart, FinalUnregServerSwitchUnregistersAndKeepsAppIdRoot) {
+  for (const char* sw : {"/UnregServer", "-UNREGSERVER", "/unregserver"}) {
+    ASSERT_TRUE(RunsWithoutWindow("/RegServer"));
+    ASSERT_TRUE(Registered());
+    ASSERT_TRUE(RunsWithoutWindow(sw)) << sw;
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kAppIdKey)) << sw;
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kExeKey)) << sw;
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "AppID")) << sw;
+  }
+  // Unregistering what is not registered ends quietly.
+  EXPECT_TRUE(RunsWithoutWindow("/UnregServer"));
+}
+
+TEST(InstallerStart, SwitchNotAtTheEndOrForeignSwitchOpensTheDialog) {
+  Unregister();
+  const std::string exe = "\"" + Exe() + "\" ";
+  for (const char* args : {"/RegServer ", "/RegServer /Quiet", "/RegServer file.txt", "/Register", "/Unregister",
+                           "/Regserver2", ""}) {
+    EXPECT_TRUE(OpensDialog(exe + args)) << args;
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kExeKey)) << args;
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kAppIdKey)) << args;
+  }
+}
+
+TEST(InstallerStart, SlashInsideTheProgramPathDoesNotHideTheSwitch) {
+  Unregister();
+  std::string path = Exe();
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  ChildProcess p;
+  ASSERT_TRUE(p.Start(Exe(), "\"" + path + "\" /RegServer"));
+  ASSERT_TRUE(p.WaitExit());
+  EXPECT_TRUE(Registered());
+  Unregister();
+}
+
+TEST(InstallerStart, EmbeddingAndAutomationStayWithoutWindowUntilQuit) {
+  for (const char* sw : {"/Embedding", "/Automation", "-embedding"}) {
+    ChildProcess p;
+    ASSERT_TRUE(p.Start(Exe(), "\"" + Exe() + "\" " + sw));
+    // Idle in its message loop: started, and waiting for input.
+    ASSERT_EQ(::WaitForInputIdle(p.Handle(), 15000), 0u) << sw;
+    EXPECT_TRUE(p.Running()) << sw;
+    for (HWND hwnd : TopWindows(p.Id())) EXPECT_FALSE(::IsWindowVisible(hwnd)) << sw;
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kExeKey)) << sw;
+    ASSERT_TRUE(::PostThreadMessageA(p.ThreadId(), WM_QUIT, 0, 0));
+    EXPECT_TRUE(p.WaitExit()) << sw;
+  }
+}

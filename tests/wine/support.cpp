@@ -1,0 +1,218 @@
+#include "support.h"
+
+#include <cstdio>
+
+bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs) {
+  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+  for (;;) {
+    if (cond()) return true;
+    if (::GetTickCount64() >= end) return cond();
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageA(&msg);
+    }
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+  }
+}
+
+std::string WinPath(const std::string& unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+std::string UniqueName(const char* stem) {
+  char name[96];
+  std::snprintf(name, sizeof name, "%s_%lu_%llu", stem, ::GetCurrentProcessId(),
+                static_cast<unsigned long long>(::GetTickCount64()));
+  return name;
+}
+
+ChildProcess::~ChildProcess() {
+  if (m_pi.hProcess) {
+    if (Running()) {
+      ::TerminateProcess(m_pi.hProcess, 1);
+      ::WaitForSingleObject(m_pi.hProcess, 10000);
+    }
+    ::CloseHandle(m_pi.hProcess);
+    ::CloseHandle(m_pi.hThread);
+  }
+}
+
+bool ChildProcess::Start(const std::string& exe, const std::string& commandLine, const std::string& cwd) {
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  std::string cmd = commandLine;
+  return ::CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          cwd.empty() ? nullptr : cwd.c_str(), &si, &m_pi) != FALSE;
+}
+
+bool ChildProcess::WaitExit(DWORD timeoutMs) {
+  return WaitUntil([&] { return !Running(); }, timeoutMs);
+}
+
+bool ChildProcess::Running() const {
+  return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+namespace {
+struct EnumState {
+  DWORD pid;
+  const char* className;
+  std::vector<HWND> found;
+};
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
+  auto* state = reinterpret_cast<EnumState*>(param);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != state->pid) return TRUE;
+  char cls[64] = "";
+  ::GetClassNameA(hwnd, cls, sizeof cls);
+  if (state->className == nullptr || lstrcmpA(cls, state->className) == 0) state->found.push_back(hwnd);
+  return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> TopWindows(DWORD pid, const char* className) {
+  EnumState state{pid, className, {}};
+  ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&state));
+  return state.found;
+}
+
+std::string WindowText(HWND hwnd) {
+  char text[1024] = "";
+  ::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                        nullptr);
+  return text;
+}
+
+HWND WaitForDialog(DWORD pid, const char* caption, DWORD timeoutMs) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND hwnd : TopWindows(pid, "#32770"))
+          if (::IsWindowVisible(hwnd) && WindowText(hwnd) == caption) found = hwnd;
+        return found != nullptr;
+      },
+      timeoutMs);
+  return found;
+}
+
+HWND WaitForMessageBox(DWORD pid, const char* caption, HWND except, DWORD timeoutMs) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND hwnd : TopWindows(pid, "#32770"))
+          if (hwnd != except && ::IsWindowVisible(hwnd) && WindowText(hwnd) == caption &&
+              ::GetDlgItem(hwnd, 0xFFFF) != nullptr)
+            found = hwnd;
+        return found != nullptr;
+      },
+      timeoutMs);
+  return found;
+}
+
+std::string MessageBoxText(HWND box) { return WindowText(::GetDlgItem(box, 0xFFFF)); }
+
+void PressOk(HWND box) { ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }
+
+void PostClick(HWND dialog, int id) {
+  ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+void SelectComboEntry(HWND dialog, int id, int index) {
+  HWND combo = ::GetDlgItem(dialog, id);
+  ::SendMessageA(combo, CB_SETCURSEL, index, 0);
+  ::SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
+std::string ComboText(HWND dialog, int id, int index) {
+  HWND combo = ::GetDlgItem(dialog, id);
+  const LRESULT length = ::SendMessageA(combo, CB_GETLBTEXTLEN, index, 0);
+  if (length == CB_ERR) return "<none>";
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  ::SendMessageA(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+  text.resize(lstrlenA(text.c_str()));
+  return text;
+}
+
+bool SetRaw(HKEY root, const std::string& path, const char* name, DWORD type, const void* data, DWORD size,
+            REGSAM view) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  const bool ok = ::RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+  ::RegCloseKey(key);
+  return ok;
+}
+
+bool SetDword(HKEY root, const std::string& path, const char* name, DWORD value, REGSAM view) {
+  return SetRaw(root, path, name, REG_DWORD, &value, sizeof value, view);
+}
+
+bool SetString(HKEY root, const std::string& path, const char* name, const std::string& value, REGSAM view) {
+  return SetRaw(root, path, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1), view);
+}
+
+bool KeyExists(HKEY root, const std::string& path, REGSAM view) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+  ::RegCloseKey(key);
+  return true;
+}
+
+bool ReadValue(HKEY root, const std::string& path, const char* name, std::string& data, DWORD* type, REGSAM view) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+  DWORD size = 0;
+  LONG rc = ::RegQueryValueExA(key, name, nullptr, type, nullptr, &size);
+  if (rc == ERROR_SUCCESS) {
+    data.assign(size, '\0');
+    rc = ::RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(data.data()), &size);
+    data.resize(size);
+  }
+  ::RegCloseKey(key);
+  return rc == ERROR_SUCCESS;
+}
+
+void DeleteValue(HKEY root, const std::string& path, const char* name, REGSAM view) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_SET_VALUE | view, &key) != ERROR_SUCCESS) return;
+  ::RegDeleteValueA(key, name);
+  ::RegCloseKey(key);
+}
+
+void DeleteTree(HKEY root, const std::string& path, REGSAM view) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
+  ::RegDeleteTreeA(key, nullptr);
+  ::RegCloseKey(key);
+  ::RegDeleteKeyExA(root, path.c_str(), view, 0);
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::string bytes;
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  char buffer[65536];
+  DWORD read = 0;
+  while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
+  ::CloseHandle(file);
+  return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  ::CloseHandle(file);
+  return ok;
+}
+
+bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

@@ -1,0 +1,74 @@
+// Helpers for tests that run on Wine: bounded polls, child processes driven
+// from outside through window messages, and registry fixtures.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Polls cond every few milliseconds, handling this thread's messages
+// meanwhile, until it holds or timeoutMs has passed.
+bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs = 15000);
+
+// The Windows path of a file of the build tree (Wine's drive Z: is the root).
+std::string WinPath(const std::string& unixPath);
+
+// A unique name for this test run's files and keys.
+std::string UniqueName(const char* stem);
+
+class ChildProcess {
+ public:
+  ChildProcess() = default;
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  ~ChildProcess();  // terminates the process if it still runs
+
+  // commandLine includes the program; cwd empty for the test's own.
+  bool Start(const std::string& exe, const std::string& commandLine, const std::string& cwd = "");
+  bool WaitExit(DWORD timeoutMs = 15000);
+  bool Running() const;
+  DWORD Id() const { return m_pi.dwProcessId; }
+  DWORD ThreadId() const { return m_pi.dwThreadId; }
+  HANDLE Handle() const { return m_pi.hProcess; }
+
+ private:
+  PROCESS_INFORMATION m_pi{};
+};
+
+// Top-level windows of a process, of a window class (or any when null).
+std::vector<HWND> TopWindows(DWORD pid, const char* className = nullptr);
+// The first visible top-level dialog of the process with that caption.
+HWND WaitForDialog(DWORD pid, const char* caption, DWORD timeoutMs = 15000);
+std::string WindowText(HWND hwnd);
+
+// A message box of the process with that caption other than `except`; its
+// text, and a press of its OK button.
+HWND WaitForMessageBox(DWORD pid, const char* caption, HWND except = nullptr, DWORD timeoutMs = 30000);
+std::string MessageBoxText(HWND box);
+void PressOk(HWND box);
+
+// Posts a click of a dialog button (a handler that shows a modal box must not
+// be sent, or the test would wait inside it).
+void PostClick(HWND dialog, int id);
+// Selects a combo-box entry as the user would, with the change notification.
+void SelectComboEntry(HWND dialog, int id, int index);
+std::string ComboText(HWND dialog, int id, int index);
+
+// Registry fixtures, in the registry view of this process unless told otherwise.
+bool SetDword(HKEY root, const std::string& path, const char* name, DWORD value, REGSAM view = 0);
+bool SetString(HKEY root, const std::string& path, const char* name, const std::string& value, REGSAM view = 0);
+bool SetRaw(HKEY root, const std::string& path, const char* name, DWORD type, const void* data, DWORD size,
+            REGSAM view = 0);
+bool KeyExists(HKEY root, const std::string& path, REGSAM view = 0);
+// The value's data and type; false when it cannot be read.
+bool ReadValue(HKEY root, const std::string& path, const char* name, std::string& data, DWORD* type = nullptr,
+               REGSAM view = 0);
+void DeleteValue(HKEY root, const std::string& path, const char* name, REGSAM view = 0);
+void DeleteTree(HKEY root, const std::string& path, REGSAM view = 0);
+
+// Files.
+std::string ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);

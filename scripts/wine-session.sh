@@ -41,6 +41,9 @@ wine_session_start() {
     touch "$WINEPREFIX/.marlo-ready"
   fi
   "$WINESERVER" -p >/dev/null 2>&1 </dev/null
+  # The prefix's services start with the first program; started here, they
+  # do not hold the output of a test (which CTest waits to see closed).
+  "$WINE64" reg query "HKCU\\Software" >/dev/null 2>&1 </dev/null
 }
 
 wine_session_end() {

@@ -22,6 +22,7 @@ wine_session_start() {
     for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
   fi
   trap wine_session_end EXIT
+  _session_count 1 >/dev/null
   if [ ! -f "$WINEPREFIX/.marlo-ready" ]; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
@@ -46,7 +47,25 @@ wine_session_start() {
   "$WINE64" reg query "HKCU\\Software" >/dev/null 2>&1 </dev/null
 }
 
+# Adds delta to the number of sessions on this prefix; prints the new number.
+_session_count() {
+  local file="$WINEPREFIX.sessions"
+  mkdir -p "$(dirname "$file")"
+  (
+    flock 9
+    local n
+    n=$(cat "$file" 2>/dev/null || echo 0)
+    n=$((n + $1))
+    [ "$n" -lt 0 ] && n=0
+    echo "$n" >"$file"
+    echo "$n"
+  ) 9>>"$file.lock"
+}
+
 wine_session_end() {
-  "$WINESERVER" -k >/dev/null 2>&1 || true
+  # Several sessions may share a prefix: the last one to end stops its server.
+  local users
+  users=$(_session_count -1)
+  [ "$users" -le 0 ] && "$WINESERVER" -k >/dev/null 2>&1 || true
   [ -n "$_session_xvfb_pid" ] && kill "$_session_xvfb_pid" >/dev/null 2>&1 || true
 }

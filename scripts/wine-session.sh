@@ -35,6 +35,8 @@ wine_session_start() {
     "$WINE64" reg add "$reg" /v SimSun /t REG_SZ /d "$song" /f >/dev/null 2>&1
     "$WINE64" reg add "$reg" /v "宋体" /t REG_SZ /d "$song" /f >/dev/null 2>&1
     "$WINE64" reg add "$reg" /v "Times New Roman" /t REG_SZ /d "Liberation Serif" /f >/dev/null 2>&1
+    # Without a window manager, Wine draws the captions itself.
+    "$WINE64" reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
     # A crash ends the program at once; no debugger waits for a user.
     "$WINE64" reg add "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug" /v Auto /t REG_SZ /d 0 /f >/dev/null 2>&1
     "$WINE64" reg add "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug" /v Debugger /t REG_SZ /d "" /f >/dev/null 2>&1

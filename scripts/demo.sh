@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The installer on Wine, on a prefix with a simulated plotter at USB port 1
+# and a sample driver package in its working directory. With a display it
+# runs until its dialog is closed; without one it runs headless and saves a
+# screenshot to build/demo/installer.png.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+headless=
+[ -z "${DISPLAY:-}" ] && headless=1
+
+cmake --preset host >/dev/null && cmake --build --preset host --target cabpack >/dev/null
+cmake --preset wine-tests >/dev/null && cmake --build --preset wine-tests --target PLOTINST >/dev/null
+
+demo=$PWD/build/demo
+mkdir -p "$demo/package" "$demo/driver"
+# Stand-ins for the maker's three driver files, scrambled into the package.
+head -c 70000 /dev/urandom >"$demo/driver/VELTRA.dll"
+head -c 5000 /dev/urandom >"$demo/driver/VELTRA.pcd"
+head -c 30000 /dev/urandom >"$demo/driver/VELTRAUI.dll"
+build/host/tests/host/cabpack "$demo/driver/VELTRA.dll" "$demo/driver/VELTRA.pcd" "$demo/driver/VELTRAUI.dll" \
+  "$demo/package"
+
+source scripts/wine-session.sh
+wine_session_start "$demo/prefix"
+reg() { "$WINE64" reg "$@" >/dev/null 2>&1; }
+# The plotter, as the system's USB printing support records it once plugged in.
+class='HKLM\System\CurrentControlSet\Control\DeviceClasses\{28d78fad-5a12-11d1-ae5b-0000f803a8c2}'
+device="$class\\##?#USB#Vid_0483&Pid_5750#0000001#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}"
+reg add "$device\\#\\Control" /v Linked /t REG_DWORD /d 1 /f
+reg add "$device\\#\\Device Parameters" /v "Port Number" /t REG_DWORD /d 1 /f
+reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports' /v USB001 /t REG_SZ /d "" /f
+
+exe=$(winepath_of() { echo "Z:${1//\//\\}"; }; winepath_of "$PWD/build/wine-tests/installer/PLOTINST.exe")
+cd "$demo/package"
+if [ -z "$headless" ]; then
+  "$WINE64" "$exe"
+  exit 0
+fi
+"$WINE64" "$exe" >/dev/null 2>&1 </dev/null &
+for _ in $(seq 200); do
+  xwininfo -root -tree 2>/dev/null | grep -q 'MarloCutterSetup32(V1.0)' && break
+  sleep 0.1
+done
+sleep 1  # let the first paint finish
+import -window root -crop 640x480+0+0 "$demo/installer.png"
+echo "screenshot: $demo/installer.png"

@@ -1,0 +1,76 @@
+#include "host_detect.h"
+
+#include <shlwapi.h>
+
+#include "handles.h"
+#include "host_key.h"
+#include "host_paths.h"
+#include "module_removal.h"
+
+static_assert(kHostKeyAccess == KEY_ALL_ACCESS);
+static_assert(kHostKeyAccess64View == (KEY_ALL_ACCESS | KEY_WOW64_64KEY));
+static_assert(kDeleteRetryError == ERROR_ACCESS_DENIED);
+
+namespace {
+
+// The host key of that edition on this machine; empty when it does not open
+// or the edition cannot exist here (then the registry is not touched).
+UniqueHKey OpenHostKey(int majorVersion, bool is64BitEdition) {
+  SYSTEM_INFO info{};
+  ::GetNativeSystemInfo(&info);
+  HostKey hostKey;
+  UniqueHKey key;
+  if (!SelectHostKey(majorVersion, is64BitEdition, IsAmd64Machine(info.wProcessorArchitecture), hostKey))
+    return key;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, hostKey.path, 0, hostKey.access, key.put()) != ERROR_SUCCESS)
+    key.reset();
+  return key;
+}
+
+// "ConfigDir" as text, terminated inside the buffer whatever its type or
+// length; a value of 260 bytes or more leaves no room and fails the read.
+bool ReadConfigDir(HKEY key, char (&text)[kHostPathInputSize]) {
+  DWORD size = sizeof text;
+  if (::RegQueryValueExA(key, "ConfigDir", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size) !=
+          ERROR_SUCCESS ||
+      size >= sizeof text)
+    return false;
+  text[size] = '\0';
+  return true;
+}
+
+}  // namespace
+
+bool IsCorelVersionInstalled(int majorVersion, bool is64BitEdition) {
+  UniqueHKey key = OpenHostKey(majorVersion, is64BitEdition);
+  char configDir[kHostPathInputSize];
+  return key && ReadConfigDir(key.get(), configDir);
+}
+
+bool DeployPlugin(int majorVersion, bool is64BitEdition) {
+  // The key stays open for the whole deployment, as a claim on the host.
+  UniqueHKey key = OpenHostKey(majorVersion, is64BitEdition);
+  char configDir[kHostPathInputSize];
+  if (!key || !ReadConfigDir(key.get(), configDir)) return false;
+
+  // A truncated program path would name sources that are not ours.
+  char programPath[kHostPathInputSize];
+  const DWORD n = ::GetModuleFileNameA(nullptr, programPath, sizeof programPath);
+  if (n == 0 || n >= sizeof programPath) return false;
+
+  PluginPaths paths;
+  if (!BuildPluginPaths(configDir, programPath, is64BitEdition, paths)) return false;
+
+  // Only the last level: a missing Draw folder means the host is not really
+  // there, and the copies below then fail.
+  if (!::PathIsDirectoryA(paths.pluginFolder)) ::CreateDirectoryA(paths.pluginFolder, nullptr);
+
+  bool copied = ReplaceModule(
+      [&]() -> unsigned long { return ::DeleteFileA(paths.moduleDestination) ? 0 : ::GetLastError(); },
+      [](unsigned ms) { ::Sleep(ms); },
+      [&] { return ::CopyFileA(paths.moduleSource, paths.moduleDestination, TRUE) != FALSE; });
+
+  ::DeleteFileA(paths.bitmapDestination);
+  if (::CopyFileA(paths.bitmapSource, paths.bitmapDestination, TRUE)) copied = true;
+  return copied;
+}

@@ -1,0 +1,361 @@
+// Host detection and plug-in deployment against Wine's real registry and file
+// system. The test process is 64-bit on a 64-bit prefix, so both host keys
+// are written through the 64-bit view.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "handles.h"
+#include "host_detect.h"
+#include "support.h"
+
+namespace {
+
+constexpr REGSAM kView64 = KEY_WOW64_64KEY;
+constexpr char kCorelKey[] = "SOFTWARE\\Corel\\CorelDraw";
+constexpr char kWowCorelKey[] = "SOFTWARE\\Wow6432Node\\Corel\\CorelDraw";
+
+std::string HostKeyPath(int version, bool edition64) {
+  return std::string(edition64 ? kCorelKey : kWowCorelKey) + "\\" + std::to_string(version) + ".0";
+}
+
+// Removes a host key and the parents it may have created, when they are empty.
+void Unregister(int version, bool edition64) {
+  DeleteTree(HKEY_LOCAL_MACHINE, HostKeyPath(version, edition64), kView64);
+  const std::string parent = edition64 ? kCorelKey : kWowCorelKey;
+  ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, parent.c_str(), kView64, 0);
+  ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, parent.substr(0, parent.rfind('\\')).c_str(), kView64, 0);
+}
+
+bool Register(int version, bool edition64, const std::string& configDir) {
+  return SetString(HKEY_LOCAL_MACHINE, HostKeyPath(version, edition64), "ConfigDir", configDir, kView64);
+}
+
+bool RegisterRaw(int version, bool edition64, DWORD type, const std::string& data) {
+  return SetRaw(HKEY_LOCAL_MACHINE, HostKeyPath(version, edition64), "ConfigDir", type, data.data(),
+                static_cast<DWORD>(data.size()), kView64);
+}
+
+std::string ProgramFolder() {
+  char path[MAX_PATH] = "";
+  ::GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string folder = path;
+  return folder.substr(0, folder.rfind('\\'));
+}
+
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string child = path + "\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileA(child.c_str());
+      }
+    } while (::FindNextFileA(find, &found));
+    ::FindClose(find);
+  }
+  ::RemoveDirectoryA(path.c_str());
+}
+
+// DeployPlugin on a worker thread, so that the test can act while it waits
+// on a module and every wait for it stays bounded.
+class AsyncDeploy {
+ public:
+  AsyncDeploy(int version, bool edition64) : m_version(version), m_edition64(edition64) {
+    m_start = ::GetTickCount64();
+    m_thread.reset(::CreateThread(nullptr, 0, Run, this, 0, nullptr));
+  }
+  AsyncDeploy(const AsyncDeploy&) = delete;
+  AsyncDeploy& operator=(const AsyncDeploy&) = delete;
+  ~AsyncDeploy() {
+    // A deployment stuck in its retries would outlive the test's files.
+    if (m_thread && !Done()) ::TerminateThread(m_thread.get(), 1);
+  }
+
+  bool Done() const { return m_thread && ::WaitForSingleObject(m_thread.get(), 0) == WAIT_OBJECT_0; }
+  bool Finish(DWORD timeoutMs = 20000) { return WaitUntil([&] { return Done(); }, timeoutMs); }
+  ULONGLONG Elapsed() const { return (Done() ? m_end : ::GetTickCount64()) - m_start; }
+  bool Result() const { return m_result; }
+
+ private:
+  static DWORD WINAPI Run(void* param) {
+    auto* self = static_cast<AsyncDeploy*>(param);
+    self->m_result = DeployPlugin(self->m_version, self->m_edition64);
+    self->m_end = ::GetTickCount64();
+    return 0;
+  }
+
+  int m_version;
+  bool m_edition64;
+  bool m_result = false;
+  ULONGLONG m_start = 0;
+  ULONGLONG m_end = 0;
+  UniqueKernelHandle m_thread;
+};
+
+// Deploys and waits for the outcome: 1 true, 0 false, -1 still running.
+int Deploy(int version, bool edition64) {
+  AsyncDeploy deploy(version, edition64);
+  if (!deploy.Finish()) return -1;
+  return deploy.Result() ? 1 : 0;
+}
+
+}  // namespace
+
+// Versions here are ones no host has, so that no other test meets them.
+
+TEST(DeployerHostDetect, EachEditionIsFoundThroughItsOwnKeyInThe64BitView) {
+  const int v = 931;
+  Unregister(v, false);
+  Unregister(v, true);
+  EXPECT_FALSE(IsCorelVersionInstalled(v, false));
+  EXPECT_FALSE(IsCorelVersionInstalled(v, true));
+
+  ASSERT_TRUE(Register(v, false, "C:\\Host32\\Config"));
+  EXPECT_TRUE(IsCorelVersionInstalled(v, false));
+  EXPECT_FALSE(IsCorelVersionInstalled(v, true));
+  Unregister(v, false);
+
+  ASSERT_TRUE(Register(v, true, "C:\\Host64\\Config"));
+  EXPECT_TRUE(IsCorelVersionInstalled(v, true));
+  EXPECT_FALSE(IsCorelVersionInstalled(v, false));
+
+  // A key without "ConfigDir" is not an installation.
+  DeleteValue(HKEY_LOCAL_MACHINE, HostKeyPath(v, true), "ConfigDir", kView64);
+  ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, HostKeyPath(v, true), kView64));
+  EXPECT_FALSE(IsCorelVersionInstalled(v, true));
+  EXPECT_FALSE(DeployPlugin(v, true));
+  Unregister(v, true);
+}
+
+TEST(DeployerHostDetect, ConfigDirMustReadWithinItsBuffer) {
+  const int v = 932;
+  struct Case {
+    DWORD type;
+    std::string data;
+    bool installed;
+  };
+  const std::string folder = "C:\\";
+  const Case cases[] = {
+      {REG_SZ, folder + std::string(255, 'a') + '\0', true},   // 259 bytes
+      {REG_SZ, folder + std::string(256, 'a') + '\0', false},  // 260 bytes
+      {REG_SZ, folder + std::string(257, 'a') + '\0', false},  // 261 bytes
+      {REG_BINARY, folder + std::string(256, 'a'), true},      // 259 bytes, unterminated
+      {REG_BINARY, folder + std::string(257, 'a'), false},     // 260 bytes, unterminated
+      {REG_SZ, std::string(1, '\0'), true},
+      {REG_DWORD, std::string(4, '\x01'), true},
+      {REG_EXPAND_SZ, std::string("%TEMP%\\Config") + '\0', true},
+      {REG_SZ, std::string("Config") + '\0', true},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(RegisterRaw(v, true, c.type, c.data));
+    EXPECT_EQ(IsCorelVersionInstalled(v, true), c.installed) << c.type << " " << c.data.size();
+  }
+  Unregister(v, true);
+}
+
+TEST(DeployerHostDetect, NegativeVersionMeansNine) {
+  if (KeyExists(HKEY_LOCAL_MACHINE, HostKeyPath(9, true), kView64)) {
+    // Someone's version 9 is registered here: compare without touching it.
+    EXPECT_EQ(IsCorelVersionInstalled(-1, true), IsCorelVersionInstalled(9, true));
+    return;
+  }
+  ASSERT_TRUE(Register(9, true, "C:\\Host9\\Config"));
+  for (int v : {-1, -13, INT_MIN}) {
+    EXPECT_TRUE(IsCorelVersionInstalled(v, true)) << v;
+    EXPECT_FALSE(IsCorelVersionInstalled(v, false)) << v;
+  }
+  Unregister(9, true);
+  EXPECT_FALSE(IsCorelVersionInstalled(-1, true));
+}
+
+// A host's folders under a fresh temporary root, and the plug-in's files
+// beside this test program, each with contents of its own.
+class DeployerDeploy : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH] = "";
+    ASSERT_NE(::GetTempPathA(sizeof temp, temp), 0u);
+    m_root = std::string(temp) + UniqueName("deploy");
+    ASSERT_TRUE(::CreateDirectoryA(m_root.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA((m_root + "\\Host").c_str(), nullptr));
+    m_configDir = m_root + "\\Host\\Config";
+    m_draw = m_root + "\\Host\\Draw";
+    const std::string tag = UniqueName("src");
+    m_module32 = "module32 " + tag;
+    m_module64 = "module64 " + tag;
+    m_bitmap = "bitmap " + tag;
+    ASSERT_TRUE(WriteFileBytes(Source("Marlotrim32.cpg"), m_module32));
+    ASSERT_TRUE(WriteFileBytes(Source("Marlotrim64.cpg"), m_module64));
+    ASSERT_TRUE(WriteFileBytes(Source("Marlotrim.bmp"), m_bitmap));
+  }
+  void TearDown() override {
+    for (const char* name : {"Marlotrim32.cpg", "Marlotrim64.cpg", "Marlotrim.bmp"})
+      ::DeleteFileA(Source(name).c_str());
+    RemoveTree(m_root);
+    for (int v : m_versions) {
+      Unregister(v, false);
+      Unregister(v, true);
+    }
+  }
+
+  static std::string Source(const char* name) { return ProgramFolder() + "\\" + name; }
+
+  void Host(int v, bool edition64, const std::string& configDir) {
+    m_versions.push_back(v);
+    ASSERT_TRUE(Register(v, edition64, configDir));
+  }
+
+  std::string m_root, m_configDir, m_draw;
+  std::string m_module32, m_module64, m_bitmap;
+  std::vector<int> m_versions;
+};
+
+TEST_F(DeployerDeploy, FreshDeploymentPlacesEachEditionsFilesInItsNewFolder) {
+  ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
+  Host(941, false, m_configDir);
+  Host(941, true, m_configDir);
+
+  AsyncDeploy deploy32(941, false);
+  ASSERT_TRUE(deploy32.Finish());
+  EXPECT_TRUE(deploy32.Result());
+  // The missing old module costs one wait.
+  EXPECT_GE(deploy32.Elapsed(), 490u);
+  EXPECT_EQ(ReadFileBytes(m_draw + "\\Plugins\\Marlotrim.cpg"), m_module32);
+  EXPECT_EQ(ReadFileBytes(m_draw + "\\Plugins\\Marlotrim.bmp"), m_bitmap);
+  EXPECT_FALSE(IsFolder(m_draw + "\\Plugins64"));
+
+  EXPECT_EQ(Deploy(941, true), 1);
+  EXPECT_EQ(ReadFileBytes(m_draw + "\\Plugins64\\Marlotrim.cpg"), m_module64);
+  EXPECT_EQ(ReadFileBytes(m_draw + "\\Plugins64\\Marlotrim.bmp"), m_bitmap);
+  EXPECT_EQ(ReadFileBytes(m_draw + "\\Plugins\\Marlotrim.cpg"), m_module32);
+}
+
+TEST_F(DeployerDeploy, TrailingBackslashPutsDrawInsideTheConfigFolder) {
+  ASSERT_TRUE(::CreateDirectoryA(m_configDir.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA((m_configDir + "\\Draw").c_str(), nullptr));
+  Host(942, true, m_configDir + "\\");
+  EXPECT_EQ(Deploy(942, true), 1);
+  EXPECT_EQ(ReadFileBytes(m_configDir + "\\Draw\\Plugins64\\Marlotrim.cpg"), m_module64);
+  EXPECT_FALSE(IsFolder(m_draw));
+}
+
+TEST_F(DeployerDeploy, ExistingFolderIsKeptAndOldFilesReplaced) {
+  const std::string plugins = m_draw + "\\Plugins";
+  ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(plugins.c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(plugins + "\\Marlotrim.cpg", "old module"));
+  ASSERT_TRUE(WriteFileBytes(plugins + "\\Marlotrim.bmp", "old bitmap"));
+  ASSERT_TRUE(WriteFileBytes(plugins + "\\Other.cpg", "another plug-in"));
+  Host(943, false, m_configDir);
+
+  EXPECT_EQ(Deploy(943, false), 1);
+  EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.cpg"), m_module32);
+  EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.bmp"), m_bitmap);
+  EXPECT_EQ(ReadFileBytes(plugins + "\\Other.cpg"), "another plug-in");
+}
+
+TEST_F(DeployerDeploy, MissingDrawFolderFailsWithoutCreatingIt) {
+  Host(944, true, m_configDir);
+  EXPECT_EQ(Deploy(944, true), 0);
+  EXPECT_FALSE(IsFolder(m_draw));
+}
+
+TEST_F(DeployerDeploy, EitherCopyIsEnough) {
+  ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
+  Host(945, true, m_configDir);
+  const std::string plugins = m_draw + "\\Plugins64";
+
+  ASSERT_TRUE(::DeleteFileA(Source("Marlotrim64.cpg").c_str()));
+  EXPECT_EQ(Deploy(945, true), 1);
+  EXPECT_FALSE(FileExists(plugins + "\\Marlotrim.cpg"));
+  EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.bmp"), m_bitmap);
+
+  // The other edition's module is no substitute.
+  ASSERT_TRUE(::DeleteFileA(Source("Marlotrim.bmp").c_str()));
+  EXPECT_EQ(Deploy(945, true), 0);
+  EXPECT_FALSE(FileExists(plugins + "\\Marlotrim.cpg"));
+  // The old bitmap was deleted before the copy that failed.
+  EXPECT_FALSE(FileExists(plugins + "\\Marlotrim.bmp"));
+
+  ASSERT_TRUE(WriteFileBytes(Source("Marlotrim64.cpg"), m_module64));
+  EXPECT_EQ(Deploy(945, true), 1);
+  EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.cpg"), m_module64);
+  EXPECT_FALSE(FileExists(plugins + "\\Marlotrim.bmp"));
+}
+
+TEST_F(DeployerDeploy, ConfigDirIsCutInsideTheBufferAndNeedsABackslash) {
+  ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
+  m_versions.push_back(946);
+  // Stored without a terminator, as binary data.
+  ASSERT_TRUE(RegisterRaw(946, false, REG_BINARY, m_configDir));
+  EXPECT_EQ(Deploy(946, false), 1);
+  EXPECT_EQ(ReadFileBytes(m_draw + "\\Plugins\\Marlotrim.cpg"), m_module32);
+
+  // Nothing to cut: installed, but there is nowhere to deploy to.
+  ASSERT_TRUE(Register(946, false, "Config"));
+  EXPECT_TRUE(IsCorelVersionInstalled(946, false));
+  EXPECT_EQ(Deploy(946, false), 0);
+}
+
+TEST_F(DeployerDeploy, ReadOnlyModuleIsRetriedUntilReleased) {
+  const std::string plugins = m_draw + "\\Plugins";
+  const std::string module = plugins + "\\Marlotrim.cpg";
+  ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(plugins.c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(module, "old module"));
+  ASSERT_TRUE(::SetFileAttributesA(module.c_str(), FILE_ATTRIBUTE_READONLY));
+  // What the deployment will meet: access denied.
+  ASSERT_FALSE(::DeleteFileA(module.c_str()));
+  ASSERT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  Host(947, false, m_configDir);
+
+  AsyncDeploy deploy(947, false);
+  // Three periods: a deployment that gave up at the first denial is over by now.
+  WaitUntil([&] { return deploy.Done() || deploy.Elapsed() >= 1500; });
+  ASSERT_FALSE(deploy.Done());
+  EXPECT_EQ(ReadFileBytes(module), "old module");
+  ASSERT_TRUE(::SetFileAttributesA(module.c_str(), FILE_ATTRIBUTE_NORMAL));
+  ASSERT_TRUE(deploy.Finish());
+  EXPECT_TRUE(deploy.Result());
+  EXPECT_EQ(ReadFileBytes(module), m_module32);
+  EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.bmp"), m_bitmap);
+}
+
+TEST_F(DeployerDeploy, SharingViolationIsNotRetriedAndTheModuleStays) {
+  const std::string plugins = m_draw + "\\Plugins64";
+  const std::string module = plugins + "\\Marlotrim.cpg";
+  ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(plugins.c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(module, "old module"));
+  Host(948, true, m_configDir);
+  {
+    // Held open as a host would, without delete sharing.
+    UniqueFile held(::CreateFileA(module.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    ASSERT_FALSE(::DeleteFileA(module.c_str()));
+    ASSERT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+
+    // Were it retried, this would run for 25 minutes; the bitmap alone succeeds.
+    EXPECT_EQ(Deploy(948, true), 1);
+    EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.bmp"), m_bitmap);
+
+    ASSERT_TRUE(::DeleteFileA(Source("Marlotrim.bmp").c_str()));
+    EXPECT_EQ(Deploy(948, true), 0);
+  }
+  EXPECT_EQ(ReadFileBytes(module), "old module");
+}

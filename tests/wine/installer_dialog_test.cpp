@@ -59,7 +59,10 @@ ControlState ReadState(HWND dialog) {
 class RunningInstaller {
  public:
   RunningInstaller() {
-    if (m_process.Start(Exe(), "\"" + Exe() + "\"")) m_dialog = WaitForDialog(m_process.Id(), kCaption);
+    if (!m_process.Start(Exe(), "\"" + Exe() + "\"")) return;
+    m_dialog = WaitForDialog(m_process.Id(), kCaption);
+    // Shown, and done with its initialisation: waiting for the user.
+    if (m_dialog && ::WaitForInputIdle(m_process.Handle(), 15000) != 0) m_dialog = nullptr;
   }
   ~RunningInstaller() {
     if (m_dialog) ::PostMessageA(m_dialog, WM_CLOSE, 0, 0);

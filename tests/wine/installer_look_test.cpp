@@ -11,7 +11,7 @@
 
 namespace {
 
-const WORD kChinesePrc = MAKELANGID(LANG_CHINESE, LANG_CHINESE_SIMPLIFIED);
+const WORD kChinesePrc = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
 
 std::string Resource(const char* type, const char* name) {
   HRSRC res = ::FindResourceExA(nullptr, type, name, kChinesePrc);

@@ -72,3 +72,7 @@ void DeleteTree(HKEY root, const std::string& path, REGSAM view = 0);
 std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+
+// A combo-box entry's text as the system code page spells it, read through
+// the wide message so that a list in another process comes back whole.
+std::string ComboEntryText(HWND dialog, int id, int index);

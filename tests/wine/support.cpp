@@ -130,6 +130,85 @@ void SelectComboEntry(HWND dialog, int id, int index) {
 
 std::string ComboText(HWND dialog, int id, int index) { return ComboEntryText(dialog, id, index); }
 
+bool SetRaw(HKEY root, const std::string& path, const char* name, DWORD type, const void* data, DWORD size,
+            REGSAM view) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  const bool ok = ::RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+  ::RegCloseKey(key);
+  return ok;
+}
+
+bool SetDword(HKEY root, const std::string& path, const char* name, DWORD value, REGSAM view) {
+  return SetRaw(root, path, name, REG_DWORD, &value, sizeof value, view);
+}
+
+bool SetString(HKEY root, const std::string& path, const char* name, const std::string& value, REGSAM view) {
+  return SetRaw(root, path, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1), view);
+}
+
+bool KeyExists(HKEY root, const std::string& path, REGSAM view) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+  ::RegCloseKey(key);
+  return true;
+}
+
+bool ReadValue(HKEY root, const std::string& path, const char* name, std::string& data, DWORD* type, REGSAM view) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+  DWORD size = 0;
+  LONG rc = ::RegQueryValueExA(key, name, nullptr, type, nullptr, &size);
+  if (rc == ERROR_SUCCESS) {
+    data.assign(size, '\0');
+    rc = ::RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(data.data()), &size);
+    data.resize(size);
+  }
+  ::RegCloseKey(key);
+  return rc == ERROR_SUCCESS;
+}
+
+void DeleteValue(HKEY root, const std::string& path, const char* name, REGSAM view) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_SET_VALUE | view, &key) != ERROR_SUCCESS) return;
+  ::RegDeleteValueA(key, name);
+  ::RegCloseKey(key);
+}
+
+void DeleteTree(HKEY root, const std::string& path, REGSAM view) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
+  ::RegDeleteTreeA(key, nullptr);
+  ::RegCloseKey(key);
+  ::RegDeleteKeyExA(root, path.c_str(), view, 0);
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::string bytes;
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  char buffer[65536];
+  DWORD read = 0;
+  while (::ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
+  ::CloseHandle(file);
+  return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  ::CloseHandle(file);
+  return ok;
+}
+
+bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 std::string ComboEntryText(HWND dialog, int id, int index) {
   HWND combo = ::GetDlgItem(dialog, id);
   const LRESULT length = ::SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);

@@ -1,5 +1,7 @@
 #include "spooler.h"
 
+#include <cstring>
+
 namespace spooler {
 
 namespace {
@@ -11,6 +13,12 @@ char kEnvironment[] = "Windows NT x86";
 // which only runs the tests, names it so that it installs the same driver.
 #ifdef _WIN64
 char* const kCallerEnvironment = kEnvironment;
+// AddPrinterA has no environment argument: the spooler looks the printer's
+// driver up under the caller's own environment. The x86_64 build therefore
+// also registers the driver there, and removes that registration and its
+// file copies again, so that printers are added and refused as for the
+// 32-bit program.
+char kOwnEnvironment[] = "Windows x64";
 #else
 char* const kCallerEnvironment = nullptr;
 #endif
@@ -60,7 +68,15 @@ bool GetDriverDirectory(char (&directory)[256]) {
 
 bool AddDriver(DRIVER_INFO_3A& info) {
   if (info.pEnvironment == nullptr) info.pEnvironment = kCallerEnvironment;
-  return ::AddPrinterDriverA(nullptr, 3, reinterpret_cast<BYTE*>(&info)) != FALSE;
+  const bool added = ::AddPrinterDriverA(nullptr, 3, reinterpret_cast<BYTE*>(&info)) != FALSE;
+#ifdef _WIN64
+  if (added) {
+    DRIVER_INFO_3A own = info;
+    own.pEnvironment = kOwnEnvironment;
+    ::AddPrinterDriverA(nullptr, 3, reinterpret_cast<BYTE*>(&own));
+  }
+#endif
+  return added;
 }
 
 UniquePrinter AddPrinter(PRINTER_INFO_2A& info) {
@@ -88,7 +104,31 @@ UniquePrinter OpenPrinterForDeletion(const char* printerName) {
 
 void DeletePrinter(HANDLE printer) { ::DeletePrinter(printer); }
 
+#ifdef _WIN64
+namespace {
+
+// Removes the x86_64 build's own registration of the driver and the copies
+// the spooler made of its files.
+void DeleteOwnDriver(const char* driverName) {
+  auto drivers = EnumerateRecords<DRIVER_INFO_3A>([](BYTE* buf, DWORD size, DWORD* needed, DWORD* count) {
+    return ::EnumPrinterDriversA(nullptr, kOwnEnvironment, 3, buf, size, needed, count);
+  });
+  for (const DRIVER_INFO_3A& driver : drivers) {
+    if (driver.pName == nullptr || std::strcmp(driver.pName, driverName) != 0) continue;
+    if (!::DeletePrinterDriverA(nullptr, kOwnEnvironment, const_cast<char*>(driverName))) return;
+    for (const char* file : {driver.pDriverPath, driver.pDataFile, driver.pConfigFile})
+      if (file != nullptr) ::DeleteFileA(file);
+    return;
+  }
+}
+
+}  // namespace
+#endif
+
 bool DeleteDriver(const char* driverName) {
+#ifdef _WIN64
+  DeleteOwnDriver(driverName);
+#endif
   return ::DeletePrinterDriverA(nullptr, kEnvironment, const_cast<char*>(driverName)) != FALSE;
 }
 

@@ -1,0 +1,398 @@
+// Install and Delete end to end: the real installer driven from outside,
+// checked against Wine's spooler, registry and driver directory.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <aclapi.h>
+#include <winspool.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "package.h"
+#include "res/resource.h"
+#include "support.h"
+
+namespace {
+
+const char kCaption[] = "MarloCutterSetup32(V1.0)";
+const char kBoxCaption[] = "PLOTINST";
+const char kModel[] = "Marlo Cutter";
+const char kEnvironment[] = "Windows NT x86";
+// Where the x86_64 test build registers its second copy of the driver.
+const char kOwnEnvironment[] = "Windows x64";
+const char kPortsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+const char kPrinterKey[] = "System\\CurrentControlSet\\Control\\Print\\Printers\\Marlo Cutter";
+const char kDriverKey[] =
+    "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\Version-3\\Marlo Cutter";
+
+// Ports this test adds to the spooler's list, named so that no other test uses them.
+const char kComPort[] = "COM87:";
+const char kUsbPort[] = "USB087";
+
+// Package file and the driver file it becomes, in the order of the package.
+struct PackageEntry {
+  const char* package;
+  const char* driverFile;
+  size_t size;
+};
+const PackageEntry kPackage[3] = {
+    {"Data1.CAB", "VELTRA.dll", 70001},
+    {"Data3.CAB", "VELTRA.pcd", 1023},
+    {"Data2.CAB", "VELTRAUI.dll", 3075},
+};
+
+std::string Exe() { return WinPath(PLOTINST_EXE_UNIX); }
+
+std::string DriverDirectory(const char* environment) {
+  char dir[MAX_PATH] = "";
+  DWORD needed = 0;
+  ::GetPrinterDriverDirectoryA(nullptr, const_cast<char*>(environment), 1, reinterpret_cast<BYTE*>(dir), sizeof dir,
+                               &needed);
+  return dir;
+}
+
+std::string PlotsvcPath() {
+  char dir[MAX_PATH] = "";
+  ::GetSystemDirectoryA(dir, sizeof dir);
+  return std::string(dir) + "\\plotsvc.dll";
+}
+
+// Bytes that differ from file to file and from chunk to chunk.
+std::string StandIn(size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  unsigned x = seed * 2654435761u + 1;
+  for (char& c : bytes) {
+    x = x * 1103515245u + 12345u;
+    c = static_cast<char>(x >> 16);
+  }
+  return bytes;
+}
+
+bool DriverRegistered(const char* environment) {
+  DWORD needed = 0, count = 0;
+  ::EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 1, nullptr, 0, &needed, &count);
+  std::vector<BYTE> buffer(needed + 1);
+  if (!::EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 1, buffer.data(), needed, &needed, &count))
+    return false;
+  const auto* drivers = reinterpret_cast<const DRIVER_INFO_1A*>(buffer.data());
+  for (DWORD i = 0; i < count; ++i)
+    if (drivers[i].pName && std::string(drivers[i].pName) == kModel) return true;
+  return false;
+}
+
+struct PrinterFacts {
+  bool exists = false;
+  std::string port, driver, processor, datatype;
+  DWORD modeType = 0;
+  std::string modeNo;
+};
+
+PrinterFacts ReadPrinter() {
+  PrinterFacts facts;
+  HANDLE printer = nullptr;
+  if (!::OpenPrinterA(const_cast<char*>(kModel), &printer, nullptr)) return facts;
+  facts.exists = true;
+  DWORD needed = 0;
+  ::GetPrinterA(printer, 2, nullptr, 0, &needed);
+  std::vector<BYTE> buffer(needed + 1);
+  if (::GetPrinterA(printer, 2, buffer.data(), needed, &needed)) {
+    const auto* info = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+    facts.port = info->pPortName ? info->pPortName : "";
+    facts.driver = info->pDriverName ? info->pDriverName : "";
+    facts.processor = info->pPrintProcessor ? info->pPrintProcessor : "";
+    facts.datatype = info->pDatatype ? info->pDatatype : "";
+  }
+  BYTE data[16];
+  DWORD size = 0;
+  if (::GetPrinterDataA(printer, const_cast<char*>("ModeNo"), &facts.modeType, data, sizeof data, &size) ==
+      ERROR_SUCCESS)
+    facts.modeNo.assign(reinterpret_cast<char*>(data), size);
+  ::ClosePrinter(printer);
+  return facts;
+}
+
+void DeletePrinterIfAny() {
+  PRINTER_DEFAULTSA defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
+  HANDLE printer = nullptr;
+  if (::OpenPrinterA(const_cast<char*>(kModel), &printer, &defaults)) {
+    ::DeletePrinter(printer);
+    ::ClosePrinter(printer);
+  }
+}
+
+// Sets the driver key's access list: deny-all makes the spooler unable to
+// remove the driver; null restores full access.
+bool SetDriverKeyAccess(bool denyAll) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDriverKey, 0, WRITE_DAC, &key) != ERROR_SUCCESS) return false;
+  PACL acl = nullptr;
+  if (denyAll) {
+    EXPLICIT_ACCESS_A deny{};
+    deny.grfAccessPermissions = DELETE;
+    deny.grfAccessMode = DENY_ACCESS;
+    deny.grfInheritance = NO_INHERITANCE;
+    deny.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+    deny.Trustee.ptstrName = const_cast<char*>("EVERYONE");
+    ::SetEntriesInAclA(1, &deny, nullptr, &acl);
+  }
+  SECURITY_DESCRIPTOR sd;
+  ::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+  ::SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+  const bool ok = ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd) == ERROR_SUCCESS;
+  ::RegCloseKey(key);
+  if (acl) ::LocalFree(acl);
+  return ok;
+}
+
+enum class State { Installed, NotInstalled };
+
+// The control state the dialog shows for an installed or a missing driver.
+bool Shows(HWND dialog, State state) {
+  const bool installed = state == State::Installed;
+  return ::IsWindowEnabled(::GetDlgItem(dialog, IDC_INSTALL)) == !installed &&
+         ::IsWindowEnabled(::GetDlgItem(dialog, IDC_DELETE)) == installed &&
+         ::IsWindowEnabled(::GetDlgItem(dialog, IDC_PORT)) == !installed &&
+         ::IsWindowEnabled(::GetDlgItem(dialog, IDC_MODEL)) != FALSE;
+}
+
+// The installer's dialog in its own process, started in a working directory.
+class Installer {
+ public:
+  bool Open(const std::string& cwd) {
+    if (!m_process.Start(Exe(), "\"" + Exe() + "\"", cwd)) return false;
+    m_dialog = WaitForDialog(m_process.Id(), kCaption);
+    return m_dialog != nullptr;
+  }
+  HWND Dialog() const { return m_dialog; }
+
+  // False, with the listed ports for the failure message, when the port is not listed.
+  ::testing::AssertionResult SelectPort(const std::string& name) {
+    std::string listed;
+    for (int i = 0;; ++i) {
+      const std::string entry = ComboEntryText(m_dialog, IDC_PORT, i);
+      if (entry == "<none>") return ::testing::AssertionFailure() << name << " not among" << listed;
+      listed += " " + entry;
+      if (entry == name) {
+        SelectComboEntry(m_dialog, IDC_PORT, i);
+        return ::testing::AssertionSuccess();
+      }
+    }
+  }
+
+  // Clicks a button and answers the message box it ends with; its text.
+  std::string Click(int id) {
+    PostClick(m_dialog, id);
+    HWND box = WaitForMessageBox(m_process.Id(), kBoxCaption, m_dialog);
+    if (box == nullptr) return "<no message>";
+    const std::string text = MessageBoxText(box);
+    PressOk(box);
+    WaitUntil([&] { return !::IsWindow(box); });
+    return text;
+  }
+
+  bool Close() {
+    ::PostMessageA(m_dialog, WM_CLOSE, 0, 0);
+    return m_process.WaitExit();
+  }
+
+ private:
+  ChildProcess m_process;
+  HWND m_dialog = nullptr;
+};
+
+class InstallerInstall : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string root = WinPath(TEST_WORK_DIR_UNIX);
+    ::CreateDirectoryA(root.c_str(), nullptr);
+    m_work = root + "\\" + UniqueName("install");
+    m_empty = m_work + "_empty";
+    ASSERT_TRUE(::CreateDirectoryA(m_work.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA(m_empty.c_str(), nullptr));
+    m_driverDir = DriverDirectory(kEnvironment);
+    ASSERT_FALSE(m_driverDir.empty());
+    for (int i = 0; i < 3; ++i) {
+      m_standIn[i] = StandIn(kPackage[i].size, i + 1);
+      std::string scrambled = m_standIn[i];
+      ScrambleBytes(reinterpret_cast<unsigned char*>(scrambled.data()), scrambled.size());
+      ASSERT_TRUE(WriteFileBytes(m_work + "\\" + kPackage[i].package, scrambled));
+    }
+    for (const char* port : {"LPT1:", "FILE:"}) ReadValue(HKEY_LOCAL_MACHINE, kPortsKey, port, m_savedPorts[port]);
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kPortsKey, kComPort, ""));
+    ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kPortsKey, kUsbPort, ""));
+    Cleanup();  // what an earlier run that crashed may have left
+    m_setUp = true;
+  }
+
+  void TearDown() override {
+    Cleanup();
+    DeleteValue(HKEY_LOCAL_MACHINE, kPortsKey, kComPort);
+    DeleteValue(HKEY_LOCAL_MACHINE, kPortsKey, kUsbPort);
+    if (m_setUp)
+      for (auto& [port, data] : m_savedPorts)
+        if (!data.empty()) SetRaw(HKEY_LOCAL_MACHINE, kPortsKey, port.c_str(), REG_SZ, data.data(), data.size());
+    for (const PackageEntry& entry : kPackage) ::DeleteFileA((m_work + "\\" + entry.package).c_str());
+    ::RemoveDirectoryA(m_work.c_str());
+    ::RemoveDirectoryA(m_empty.c_str());
+  }
+
+  void Cleanup() {
+    SetDriverKeyAccess(false);
+    DeletePrinterIfAny();
+    DeleteTree(HKEY_LOCAL_MACHINE, kPrinterKey);
+    ::DeletePrinterDriverA(nullptr, const_cast<char*>(kOwnEnvironment), const_cast<char*>(kModel));
+    ::DeletePrinterDriverA(nullptr, const_cast<char*>(kEnvironment), const_cast<char*>(kModel));
+    const std::string ownDir = DriverDirectory(kOwnEnvironment);
+    for (const PackageEntry& entry : kPackage) {
+      ::DeleteFileA(DriverFile("", entry).c_str());
+      ::DeleteFileA(DriverFile("\\3", entry).c_str());
+      if (!ownDir.empty()) ::DeleteFileA((ownDir + "\\3\\" + entry.driverFile).c_str());
+    }
+    ::DeleteFileA(PlotsvcPath().c_str());
+  }
+
+  std::string DriverFile(const char* subfolder, const PackageEntry& entry) const {
+    return m_driverDir + subfolder + "\\" + entry.driverFile;
+  }
+
+  // The three driver files in the folder equal the stand-ins byte for byte.
+  void ExpectDriverFiles(const char* subfolder) {
+    for (int i = 0; i < 3; ++i) {
+      const std::string bytes = ReadFileBytes(DriverFile(subfolder, kPackage[i]));
+      EXPECT_EQ(bytes.size(), m_standIn[i].size()) << subfolder << kPackage[i].driverFile;
+      EXPECT_TRUE(bytes == m_standIn[i]) << subfolder << kPackage[i].driverFile;
+    }
+  }
+
+  void ExpectNoDriverFiles(const char* subfolder) {
+    for (const PackageEntry& entry : kPackage) EXPECT_FALSE(FileExists(DriverFile(subfolder, entry))) << subfolder;
+  }
+
+  std::string PortValue(const char* port) {
+    std::string data;
+    if (!ReadValue(HKEY_LOCAL_MACHINE, kPortsKey, port, data)) return "<none>";
+    return data.c_str();
+  }
+
+  std::string m_work, m_empty, m_driverDir;
+  std::string m_standIn[3];
+  std::map<std::string, std::string> m_savedPorts;
+  bool m_setUp = false;
+};
+
+TEST_F(InstallerInstall, InstallOnComPortThenDeleteRemovesEverything) {
+  ASSERT_TRUE(WriteFileBytes(PlotsvcPath(), "plotsvc stand-in"));
+  Installer installer;
+  ASSERT_TRUE(installer.Open(m_work));
+  HWND dialog = installer.Dialog();
+  ASSERT_TRUE(Shows(dialog, State::NotInstalled));
+  ASSERT_TRUE(installer.SelectPort(kComPort));
+
+  EXPECT_EQ(installer.Click(IDC_INSTALL), "Install success!");
+  EXPECT_TRUE(WaitUntil([&] { return Shows(dialog, State::Installed); }));
+
+  EXPECT_TRUE(DriverRegistered(kEnvironment));
+  const PrinterFacts printer = ReadPrinter();
+  ASSERT_TRUE(printer.exists);
+  EXPECT_EQ(printer.port, kComPort);
+  EXPECT_EQ(printer.driver, kModel);
+  EXPECT_EQ(printer.processor, "WinPrint");
+  EXPECT_EQ(printer.datatype, "RAW");
+  EXPECT_EQ(printer.modeType, static_cast<DWORD>(REG_BINARY));
+  EXPECT_EQ(printer.modeNo, std::string("\x80\x96\x98\x00", 4));
+  ExpectDriverFiles("");
+  ExpectDriverFiles("\\3");
+  EXPECT_EQ(PortValue(kComPort), "38400,o,8,1,p");
+
+  EXPECT_EQ(installer.Click(IDC_DELETE), "Delete success!");
+  EXPECT_TRUE(WaitUntil([&] { return Shows(dialog, State::NotInstalled); }));
+  EXPECT_FALSE(ReadPrinter().exists);
+  EXPECT_FALSE(DriverRegistered(kEnvironment));
+  ExpectNoDriverFiles("");
+  ExpectNoDriverFiles("\\3");
+  EXPECT_FALSE(FileExists(PlotsvcPath()));
+  EXPECT_TRUE(installer.Close());
+}
+
+TEST_F(InstallerInstall, UsbLptAndFilePortsGetNoSerialSettings) {
+  Installer installer;
+  ASSERT_TRUE(installer.Open(m_work));
+  HWND dialog = installer.Dialog();
+  for (const char* port : {kUsbPort, "LPT1:", "FILE:"}) {
+    const std::string before = PortValue(port);
+    ASSERT_TRUE(installer.SelectPort(port)) << port;
+    EXPECT_EQ(installer.Click(IDC_INSTALL), "Install success!") << port;
+    EXPECT_TRUE(WaitUntil([&] { return Shows(dialog, State::Installed); })) << port;
+    EXPECT_EQ(ReadPrinter().port, port);
+    EXPECT_EQ(PortValue(port), before) << port;
+    // Delete without a plotsvc.dll in place still succeeds.
+    EXPECT_EQ(installer.Click(IDC_DELETE), "Delete success!") << port;
+    EXPECT_TRUE(WaitUntil([&] { return Shows(dialog, State::NotInstalled); })) << port;
+  }
+  EXPECT_TRUE(installer.Close());
+}
+
+TEST_F(InstallerInstall, MissingOrUnreadablePackageFailsWithoutDriver) {
+  {
+    Installer installer;
+    ASSERT_TRUE(installer.Open(m_empty));
+    EXPECT_EQ(installer.Click(IDC_INSTALL), "Add printer fail!");
+    EXPECT_TRUE(Shows(installer.Dialog(), State::NotInstalled));
+    EXPECT_FALSE(DriverRegistered(kEnvironment));
+    EXPECT_FALSE(ReadPrinter().exists);
+    ExpectNoDriverFiles("");
+    EXPECT_TRUE(installer.Close());
+  }
+  {
+    // The data file's package is held open without read sharing.
+    const std::string held = m_work + "\\" + kPackage[1].package;
+    HANDLE lock = ::CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    Installer installer;
+    const bool opened = installer.Open(m_work);
+    const std::string message = opened ? installer.Click(IDC_INSTALL) : "<no dialog>";
+    ::CloseHandle(lock);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(message, "Add printer fail!");
+    EXPECT_TRUE(Shows(installer.Dialog(), State::NotInstalled));
+    EXPECT_FALSE(DriverRegistered(kEnvironment));
+    EXPECT_FALSE(ReadPrinter().exists);
+    EXPECT_FALSE(FileExists(DriverFile("", kPackage[1])));
+    EXPECT_TRUE(installer.Close());
+  }
+}
+
+TEST_F(InstallerInstall, RefusedPrinterFailsAfterRegisteringTheDriver) {
+  // Wine's spooler takes a printer key with an "Attributes" entry for an
+  // existing printer and refuses to add another of that name.
+  ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, std::string(kPrinterKey) + "\\Attributes", "", "0"));
+  Installer installer;
+  ASSERT_TRUE(installer.Open(m_work));
+  ASSERT_TRUE(installer.SelectPort(kComPort));
+  EXPECT_EQ(installer.Click(IDC_INSTALL), "Add printer fail!");
+  EXPECT_TRUE(Shows(installer.Dialog(), State::NotInstalled));
+  EXPECT_TRUE(DriverRegistered(kEnvironment));
+  ExpectDriverFiles("");
+  EXPECT_TRUE(installer.Close());
+}
+
+TEST_F(InstallerInstall, UnremovableDriverFailsAndKeepsItsFiles) {
+  ASSERT_TRUE(WriteFileBytes(PlotsvcPath(), "plotsvc stand-in"));
+  Installer installer;
+  ASSERT_TRUE(installer.Open(m_work));
+  HWND dialog = installer.Dialog();
+  ASSERT_TRUE(installer.SelectPort(kComPort));
+  ASSERT_EQ(installer.Click(IDC_INSTALL), "Install success!");
+  ASSERT_TRUE(WaitUntil([&] { return Shows(dialog, State::Installed); }));
+
+  ASSERT_TRUE(SetDriverKeyAccess(true));
+  EXPECT_EQ(installer.Click(IDC_DELETE), "Delete printer driver fail!");
+  EXPECT_TRUE(Shows(dialog, State::Installed));
+  ExpectDriverFiles("");
+  ExpectDriverFiles("\\3");
+  EXPECT_TRUE(FileExists(PlotsvcPath()));
+  EXPECT_TRUE(installer.Close());
+}
+
+}  // namespace

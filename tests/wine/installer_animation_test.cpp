@@ -1,0 +1,260 @@
+// The progress animation, with the dialog hosted in the test process and the
+// frames read back from the screen.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <tlhelp32.h>
+#include <winternl.h>
+
+#include <atomic>
+#include <functional>
+#include <vector>
+
+#include "dialog.h"
+#include "support.h"
+
+namespace {
+
+// Reaches the members the animation shares with the handlers.
+class HostedDialog : public CPLOTINSTDlg {
+ public:
+  using CPLOTINSTDlg::m_animThread;
+  using CPLOTINSTDlg::m_frameBusy;
+  using CPLOTINSTDlg::m_removing;
+  using CPLOTINSTDlg::m_stopRequested;
+};
+
+constexpr int kFrameX = 175, kFrameY = 160;
+constexpr COLORREF kBackground = RGB(236, 233, 216);
+constexpr COLORREF kSky = RGB(150, 200, 246);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kFolder = RGB(110, 168, 236);
+constexpr COLORREF kBinGreen = RGB(36, 160, 64);
+
+// Which frame the screen shows at the animation's place, from the pixels that
+// tell the seven apart; 0 for anything else.
+int FrameOnScreen(HWND dialog) {
+  HDC dc = ::GetDC(dialog);
+  auto at = [&](int x, int y) { return ::GetPixel(dc, kFrameX + x, kFrameY + y); };
+  const COLORREF doc = at(20, 24), flight = at(60, 19), arrival = at(95, 9), target = at(100, 35),
+                 corner = at(0, 0);
+  ::ReleaseDC(dialog, dc);
+  if (corner != kBackground) return 0;
+  if (doc == kBackground && flight == kBackground && arrival == kBackground && target == kBackground) return 152;
+  if (doc != kSky) return 0;
+  int step = 0;
+  if (flight == kBackground && arrival == kBackground) step = 1;
+  else if (flight == kSky && arrival == kBackground) step = 2;
+  else if (flight == kSky && arrival == kWhite) step = 3;
+  if (step == 0) return 0;
+  if (target == kFolder) return 145 + step;
+  if (target == kBinGreen) return 148 + step;
+  return 0;
+}
+
+// The frames shown, in order, one entry per change, until `count` frames
+// were seen. onFrame may act on each new frame.
+std::vector<int> WatchFrames(HWND dialog, size_t count, const std::function<void(int)>& onFrame = nullptr) {
+  std::vector<int> seen;
+  WaitUntil(
+      [&] {
+        const int frame = FrameOnScreen(dialog);
+        if (frame != 0 && frame != 152 && (seen.empty() || seen.back() != frame)) {
+          seen.push_back(frame);
+          if (onFrame) onFrame(frame);
+        }
+        return seen.size() >= count;
+      },
+      10000);
+  return seen;
+}
+
+int CountThreads() {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
+    if (entry.th32OwnerProcessID == ::GetCurrentProcessId()) ++count;
+  ::CloseHandle(snapshot);
+  return count;
+}
+
+// Wine answers GetGuiResources and GetProcessHandleCount with 0, so the
+// objects are counted where both systems keep them: GDI objects in the
+// process's GDI handle table (the 64-bit layout), handles by the lowest free
+// slot, which any handle left open pushes up.
+struct GdiTableEntry {
+  UINT64 object;
+  ULONG owner;
+  USHORT unique;
+  UCHAR type;
+  UCHAR flags;
+  UINT64 user;
+};
+static_assert(sizeof(void*) == 8, "the GDI table layout below is the 64-bit one");
+
+int GdiObjectCount() {
+  using Query = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+  const auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+  PROCESS_BASIC_INFORMATION info{};
+  if (query == nullptr || query(::GetCurrentProcess(), ProcessBasicInformation, &info, sizeof info, nullptr) != 0)
+    return -1;
+  const BYTE* peb = reinterpret_cast<const BYTE*>(info.PebBaseAddress);
+  const auto* table = *reinterpret_cast<GdiTableEntry* const*>(peb + 0xF8);  // GdiSharedHandleTable
+  if (table == nullptr) return -1;
+  int count = 0;
+  for (int i = 0; i < 0x10000; ++i)
+    if (table[i].type != 0) ++count;
+  return count;
+}
+
+UINT_PTR LowestFreeHandle() {
+  HANDLE probe = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  ::CloseHandle(probe);
+  return reinterpret_cast<UINT_PTR>(probe);
+}
+
+class InstallerAnimation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dialog.Create());
+    m_hwnd = m_dialog.m_hWnd;
+    ::SetWindowPos(m_hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    ::UpdateWindow(m_hwnd);
+    // Let the first painting finish, so that it does not erase a frame later;
+    // the dialog's own background differs from the blank frame's.
+    ASSERT_TRUE(WaitUntil([&] { return FrameOnScreen(m_hwnd) == 0 && !::GetUpdateRect(m_hwnd, nullptr, FALSE); }, 5000));
+  }
+
+  void TearDown() override {
+    if (m_dialog.m_animThread != nullptr) m_dialog.StopAnimation();
+  }
+
+  // The animation thread, still open after StopAnimation has closed its handle.
+  HANDLE StartAndKeepThread() {
+    m_dialog.StartAnimation();
+    HANDLE thread = nullptr;
+    ::DuplicateHandle(::GetCurrentProcess(), m_dialog.m_animThread, ::GetCurrentProcess(), &thread, 0, FALSE,
+                      DUPLICATE_SAME_ACCESS);
+    return thread;
+  }
+
+  // The thread has ended, the dialog holds no handle of it, and the blank frame shows.
+  void ExpectStopped(HANDLE thread) {
+    EXPECT_EQ(::WaitForSingleObject(thread, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(m_dialog.m_animThread, nullptr);
+    EXPECT_EQ(m_dialog.m_stopRequested, 0);
+    EXPECT_EQ(FrameOnScreen(m_hwnd), 152);
+    ::CloseHandle(thread);
+  }
+
+  HostedDialog m_dialog;
+  HWND m_hwnd = nullptr;
+};
+
+TEST_F(InstallerAnimation, InstallAndRemovalFramesCycleInOrder) {
+  for (int removing : {0, 1}) {
+    m_dialog.m_removing = removing;
+    HANDLE thread = StartAndKeepThread();
+    ASSERT_NE(thread, nullptr);
+    const std::vector<int> expected =
+        removing ? std::vector<int>{149, 150, 151, 149, 150} : std::vector<int>{146, 147, 148, 146, 147};
+    EXPECT_EQ(WatchFrames(m_hwnd, expected.size()), expected) << "removing " << removing;
+    m_dialog.StopAnimation();
+    ExpectStopped(thread);
+  }
+}
+
+TEST_F(InstallerAnimation, ModeChangeShowsFromTheNextCycle) {
+  m_dialog.m_removing = 0;
+  HANDLE thread = StartAndKeepThread();
+  const std::vector<int> seen = WatchFrames(m_hwnd, 6, [&](int frame) {
+    if (frame == 147) m_dialog.m_removing = 1;
+  });
+  EXPECT_EQ(seen, (std::vector<int>{146, 147, 148, 149, 150, 151}));
+  m_dialog.StopAnimation();
+  ExpectStopped(thread);
+}
+
+TEST_F(InstallerAnimation, StopWhileSleepingEndsAtOnceWithTheBlankFrame) {
+  m_dialog.m_removing = 0;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    HANDLE thread = StartAndKeepThread();
+    // Stopped right after a frame, the thread has its whole pause ahead.
+    ASSERT_EQ(WatchFrames(m_hwnd, 1).size(), 1u);
+    LARGE_INTEGER frequency, before, after;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&before);
+    m_dialog.StopAnimation();
+    ::QueryPerformanceCounter(&after);
+    const double ms = 1000.0 * (after.QuadPart - before.QuadPart) / frequency.QuadPart;
+    // Waiting out the pause would take most of its 300 ms.
+    EXPECT_LT(ms, 150.0) << "attempt " << attempt;
+    ExpectStopped(thread);
+  }
+}
+
+TEST_F(InstallerAnimation, StopDuringAFrameWaitsForItThenBlanks) {
+  m_dialog.m_removing = 1;
+  HANDLE thread = StartAndKeepThread();
+  // Catch the thread inside its busy section and hold it there.
+  bool caught = false;
+  for (int tries = 0; tries < 200 && !caught; ++tries) {
+    WaitUntil([&] { return m_dialog.m_frameBusy == 1; }, 2000);
+    ::SuspendThread(thread);
+    if (m_dialog.m_frameBusy == 1) caught = true;
+    else ::ResumeThread(thread);
+  }
+  ASSERT_TRUE(caught);
+
+  std::atomic<bool> returned{false};
+  struct Stopper {
+    HostedDialog* dialog;
+    std::atomic<bool>* returned;
+    static DWORD WINAPI Run(LPVOID p) {
+      auto* self = static_cast<Stopper*>(p);
+      self->dialog->StopAnimation();
+      *self->returned = true;
+      return 0;
+    }
+  } stopper{&m_dialog, &returned};
+  HANDLE stopThread = ::CreateThread(nullptr, 0, Stopper::Run, &stopper, 0, nullptr);
+  ASSERT_NE(stopThread, nullptr);
+  // No message pump here: the held thread may own a window-system lock.
+  for (int i = 0; i < 2000 && m_dialog.m_stopRequested == 0; ++i) ::Sleep(1);
+  EXPECT_EQ(m_dialog.m_stopRequested, 1);
+  EXPECT_FALSE(returned) << "the stop did not wait for the frame being drawn";
+  ::ResumeThread(thread);
+  ASSERT_TRUE(WaitUntil([&] { return ::WaitForSingleObject(stopThread, 0) == WAIT_OBJECT_0; }, 10000));
+  ::CloseHandle(stopThread);
+  EXPECT_TRUE(returned);
+  ExpectStopped(thread);
+}
+
+TEST_F(InstallerAnimation, RepeatedStartAndStopLeavesNothingBehind) {
+  // One cycle first, so that what the first use loads once is not counted.
+  m_dialog.StartAnimation();
+  WatchFrames(m_hwnd, 1);
+  m_dialog.StopAnimation();
+  const int threads = CountThreads();
+  const int gdi = GdiObjectCount();
+  const UINT_PTR freeHandle = LowestFreeHandle();
+  ASSERT_GT(gdi, 0);
+
+  for (int i = 0; i < 200; ++i) {
+    m_dialog.m_removing = i % 2;
+    m_dialog.StartAnimation();
+    // Now and then a stop after a frame was drawn, else a stop at the start.
+    if (i % 20 == 0) WatchFrames(m_hwnd, 1);
+    m_dialog.StopAnimation();
+    ASSERT_EQ(m_dialog.m_animThread, nullptr) << "cycle " << i;
+  }
+
+  EXPECT_EQ(CountThreads(), threads);
+  EXPECT_EQ(LowestFreeHandle(), freeHandle);
+  EXPECT_EQ(GdiObjectCount(), gdi);
+  EXPECT_EQ(FrameOnScreen(m_hwnd), 152);
+}
+
+}  // namespace

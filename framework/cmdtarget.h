@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <ole2.h>
 
 class CCmdTarget;
 class CWnd;
@@ -37,16 +38,68 @@ struct AFX_MSGMAP {
 // one handler under this combined message number.
 constexpr UINT WM_CTLCOLOR = 0x0019;
 
+// Interface maps: the interface ids an automation object answers besides
+// IUnknown and IDispatch, each through its IDispatch.
+enum AfxInterfacePart { AfxPart_Dispatch };
+struct AFX_INTERFACEMAP_ENTRY {
+  const IID* piid;
+  AfxInterfacePart part;
+};
+
+struct AFX_INTERFACEMAP {
+  const AFX_INTERFACEMAP* (*pfnGetBaseMap)();
+  const AFX_INTERFACEMAP_ENTRY* pEntry;
+};
+
 class CCmdTarget {
  public:
+  CCmdTarget() : m_xDispatch(this) {}
+  // The COM side belongs to one object: a copy starts afresh.
+  CCmdTarget(const CCmdTarget&) : CCmdTarget() {}
+  CCmdTarget& operator=(const CCmdTarget&) { return *this; }
   virtual ~CCmdTarget() = default;
   virtual const AFX_MSGMAP* GetMessageMap() const { return GetThisMessageMap(); }
 
   // The first entry of this class's map chain that handles the message.
   const AFX_MSGMAP_ENTRY* FindMessageEntry(UINT message, UINT code, UINT id) const;
 
+  // Automation: an IDispatch without members. An object starts with one
+  // reference, which its creator gives up after handing out an interface.
+  void EnableAutomation() { m_automation = true; }
+  IDispatch* GetIDispatch(BOOL bAddRef);
+  ULONG InternalAddRef() { return static_cast<ULONG>(::InterlockedIncrement(&m_dwRef)); }
+  ULONG InternalRelease();
+  HRESULT InternalQueryInterface(const IID* iid, void** ppvObj);
+  HRESULT ExternalQueryInterface(const IID* iid, void** ppvObj) { return InternalQueryInterface(iid, ppvObj); }
+  // The last reference has gone.
+  virtual void OnFinalRelease() { delete this; }
+  virtual const AFX_INTERFACEMAP* GetInterfaceMap() const { return GetThisInterfaceMap(); }
+
  protected:
   static const AFX_MSGMAP* GetThisMessageMap();
+  static const AFX_INTERFACEMAP* GetThisInterfaceMap();
+
+ private:
+  // Every name lookup and every call fails: the object has no members.
+  class XDispatch : public IDispatch {
+   public:
+    explicit XDispatch(CCmdTarget* owner) : m_owner(owner) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return m_owner->InternalAddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return m_owner->InternalRelease(); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT cNames, LCID, DISPID* rgDispId) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override;
+
+   private:
+    CCmdTarget* m_owner;
+  };
+
+  LONG m_dwRef = 1;
+  bool m_automation = false;
+  XDispatch m_xDispatch;
 };
 
 #define DECLARE_MESSAGE_MAP()                     \
@@ -55,6 +108,28 @@ class CCmdTarget {
                                                   \
  public:                                          \
   const AFX_MSGMAP* GetMessageMap() const override;
+
+#define DECLARE_INTERFACE_MAP()                      \
+ protected:                                          \
+  static const AFX_INTERFACEMAP* GetThisInterfaceMap(); \
+                                                     \
+ public:                                             \
+  const AFX_INTERFACEMAP* GetInterfaceMap() const override;
+
+#define BEGIN_INTERFACE_MAP(theClass, baseClass)                                              \
+  const AFX_INTERFACEMAP* theClass::GetInterfaceMap() const { return GetThisInterfaceMap(); } \
+  const AFX_INTERFACEMAP* theClass::GetThisInterfaceMap() {                                   \
+    using TheBaseClass = baseClass;                                                           \
+    static const AFX_INTERFACEMAP_ENTRY entries[] = {
+// Only the object's IDispatch can answer an interface of the map.
+#define INTERFACE_PART(theClass, iid, localClass) {&(iid), AfxPart_##localClass},
+#define END_INTERFACE_MAP()                                                          \
+  {nullptr, AfxPart_Dispatch}                                                        \
+  }                                                                                  \
+  ;                                                                                  \
+  static const AFX_INTERFACEMAP map = {&TheBaseClass::GetThisInterfaceMap, entries}; \
+  return &map;                                                                       \
+  }
 
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                  \
   const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \

@@ -1,6 +1,7 @@
 #include "winapp.h"
 
 #include <cstdlib>
+#include <string>
 
 #include "wnd.h"
 
@@ -80,6 +81,44 @@ const char* AfxGetAppName() {
     if (dot) *dot = '\0';
   }
   return name;
+}
+
+namespace {
+
+UINT WithDefaultIcon(UINT nType) {
+  if ((nType & MB_ICONMASK) != 0) return nType;
+  switch (nType & MB_TYPEMASK) {
+    case MB_OK:
+    case MB_OKCANCEL:
+      return nType | MB_ICONEXCLAMATION;
+    case MB_YESNO:
+    case MB_YESNOCANCEL:
+      return nType | MB_ICONQUESTION;
+    default:
+      return nType;
+  }
+}
+
+HWND MessageBoxOwner() {
+  CWinApp* app = AfxGetApp();
+  return app && app->m_pMainWnd ? app->m_pMainWnd->m_hWnd : nullptr;
+}
+
+}  // namespace
+
+int AfxMessageBox(const char* lpszText, UINT nType, UINT) {
+  return ::MessageBoxA(MessageBoxOwner(), lpszText, AfxGetAppName(), WithDefaultIcon(nType));
+}
+
+int AfxMessageBox(UINT nIDPrompt, UINT nType, UINT) {
+  // Resource strings are UTF-16; shown as such they read right under any code page.
+  const wchar_t* text = nullptr;
+  const int length = ::LoadStringW(AfxGetResourceHandle(), nIDPrompt, reinterpret_cast<LPWSTR>(&text), 0);
+  if (length <= 0) return 0;
+  std::wstring prompt(text, static_cast<size_t>(length));
+  wchar_t caption[MAX_PATH];
+  if (::MultiByteToWideChar(CP_ACP, 0, AfxGetAppName(), -1, caption, MAX_PATH) == 0) caption[0] = L'\0';
+  return ::MessageBoxW(MessageBoxOwner(), prompt.c_str(), caption, WithDefaultIcon(nType));
 }
 
 void AfxOleLockApp() { ::InterlockedIncrement(&g_appLocks); }

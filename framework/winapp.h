@@ -52,6 +52,11 @@ HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
 // The application's name: its own, else the program's file name without extension.
 const char* AfxGetAppName();
+// A message box owned by the main window, captioned with the application's
+// name; without an icon in nType, OK boxes get the exclamation mark.
+int AfxMessageBox(const char* lpszText, UINT nType = MB_OK, UINT nIDHelp = 0);
+// The same with string resource nIDPrompt.
+int AfxMessageBox(UINT nIDPrompt, UINT nType = MB_OK, UINT nIDHelp = UINT(-1));
 // The dialogs host no ActiveX controls, so there is no container to set up.
 inline void AfxEnableControlContainer() {}
 

@@ -27,6 +27,27 @@ int CWnd::MessageBox(const char* text, const char* caption, UINT type) {
 
 BOOL CWnd::DestroyWindow() { return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE; }
 
+BOOL CWnd::UpdateData(BOOL bSaveAndValidate) {
+  CDataExchange dx(this, bSaveAndValidate);
+  DoDataExchange(&dx);
+  return TRUE;
+}
+
+void DDX_Check(CDataExchange* pDX, int nIDC, int& value) {
+  HWND control = ::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, nIDC);
+  if (pDX->m_bSaveAndValidate) {
+    value = static_cast<int>(::SendMessageA(control, BM_GETCHECK, 0, 0));
+  } else {
+    // Anything but the three states would leave the box in an undefined look.
+    if (value < BST_UNCHECKED || value > BST_INDETERMINATE) value = BST_UNCHECKED;
+    ::SendMessageA(control, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+  }
+}
+
+void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
+  if (rControl.m_hWnd == nullptr) rControl.m_hWnd = ::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, nIDC);
+}
+
 LRESULT CWnd::DefWindowProcNow() {
   return ::DefWindowProcA(m_hWnd, m_currentMsg.message, m_currentMsg.wParam, m_currentMsg.lParam);
 }
@@ -59,9 +80,22 @@ BOOL CDialog::Create(CWnd* pParentWnd) {
                               reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
-BOOL CDialog::OnInitDialog() { return TRUE; }
+BOOL CDialog::DestroyWindow() {
+  if (m_modal && m_hWnd) {
+    EndDialog(IDABORT);
+    return TRUE;
+  }
+  return CWnd::DestroyWindow();
+}
+
+// Control members are attached and filled before the derived class sets them up.
+BOOL CDialog::OnInitDialog() {
+  UpdateData(FALSE);
+  return TRUE;
+}
 
 void CDialog::OnOK() {
+  UpdateData(TRUE);
   if (m_modal) EndDialog(IDOK);
   else DestroyWindow();
 }

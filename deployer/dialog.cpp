@@ -1,0 +1,170 @@
+#include "dialog.h"
+
+#include <commctrl.h>
+
+#include "autoproxy.h"
+#include "host_detect.h"
+
+namespace {
+constexpr UINT_PTR kScanTimer = 0;
+constexpr UINT kScanDelayMs = 50;
+}  // namespace
+
+const CAddonDeployDlg::CorelVersionRow CAddonDeployDlg::CorelVersionTable[11] = {
+    {IDC_CD9, "CorelDraw 9", 9, false, &CAddonDeployDlg::m_bCd9, &CAddonDeployDlg::m_chkCd9},
+    {IDC_CD10, "CorelDraw 10", 10, false, &CAddonDeployDlg::m_bCd10, &CAddonDeployDlg::m_chkCd10},
+    {IDC_CD11, "CorelDraw 11", 11, false, &CAddonDeployDlg::m_bCd11, &CAddonDeployDlg::m_chkCd11},
+    {IDC_CD12, "CorelDraw 12", 12, false, &CAddonDeployDlg::m_bCd12, &CAddonDeployDlg::m_chkCd12},
+    {IDC_CDX3, "CorelDraw X3", 13, false, &CAddonDeployDlg::m_bX3, &CAddonDeployDlg::m_chkX3},
+    {IDC_CDX4, "CorelDraw X4", 14, false, &CAddonDeployDlg::m_bX4, &CAddonDeployDlg::m_chkX4},
+    {IDC_CDX5, "CorelDraw X5", 15, false, &CAddonDeployDlg::m_bX5, &CAddonDeployDlg::m_chkX5},
+    {IDC_CDX6, "CorelDraw X6", 16, false, &CAddonDeployDlg::m_bX6, &CAddonDeployDlg::m_chkX6},
+    {IDC_CDX6_64, "CorelDraw X6(64Bit)", 16, true, &CAddonDeployDlg::m_bX6x64, &CAddonDeployDlg::m_chkX6x64},
+    {IDC_CDX7, "CorelDraw X7", 17, false, &CAddonDeployDlg::m_bX7, &CAddonDeployDlg::m_chkX7},
+    {IDC_CDX7_64, "CorelDraw X7(64Bit)", 17, true, &CAddonDeployDlg::m_bX7x64, &CAddonDeployDlg::m_chkX7x64},
+};
+
+BEGIN_MESSAGE_MAP(CAddonDeployDlg, CDialogEx)
+  ON_WM_CLOSE()
+  ON_WM_PAINT()
+  ON_WM_QUERYDRAGICON()
+  ON_BN_CLICKED(IDOK, OnInstallPlugins)
+  ON_BN_CLICKED(IDCANCEL, OnCancelButton)
+  ON_BN_CLICKED(IDC_CANCEL_BTN, OnCancelButton)
+  ON_BN_CLICKED(IDC_CD9, OnVersionClicked)
+  ON_NOTIFY(BCN_HOTITEMCHANGE, IDC_CD9, OnHotItemChangeCd9)
+  ON_BN_CLICKED(IDC_CD10, OnVersionClicked)
+  ON_BN_CLICKED(IDC_CD11, OnVersionClicked)
+  ON_BN_CLICKED(IDC_CD12, OnVersionClicked)
+  ON_BN_CLICKED(IDC_CDX3, OnVersionClicked)
+  ON_BN_CLICKED(IDC_CDX4, OnVersionClicked)
+  ON_BN_CLICKED(IDC_CDX5, OnVersionClicked)
+  ON_BN_CLICKED(IDC_CDX6, OnVersionClicked)
+  ON_WM_TIMER()
+  ON_BN_CLICKED(IDC_CDX6_64, OnVersionClicked)
+  ON_BN_CLICKED(IDC_CDX7, OnVersionClicked)
+  ON_BN_CLICKED(IDC_CDX7_64, OnVersionClicked)
+END_MESSAGE_MAP()
+
+CAddonDeployDlg::CAddonDeployDlg(CWnd* pParent)
+    : CDialogEx(IDD_ADDONDEPLOY_DIALOG, pParent), m_pAutoProxy(nullptr), m_scanDone(false) {
+  m_hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+CAddonDeployDlg::~CAddonDeployDlg() {
+  // The object outlives the dialog when its client still holds it.
+  if (m_pAutoProxy) m_pAutoProxy->m_pOwnerDlg = nullptr;
+}
+
+void CAddonDeployDlg::DoDataExchange(CDataExchange* pDX) {
+  CDialogEx::DoDataExchange(pDX);
+  DDX_Check(pDX, IDC_CD9, m_bCd9);
+  DDX_Check(pDX, IDC_CD10, m_bCd10);
+  DDX_Check(pDX, IDC_CD11, m_bCd11);
+  DDX_Check(pDX, IDC_CD12, m_bCd12);
+  DDX_Check(pDX, IDC_CDX3, m_bX3);
+  DDX_Check(pDX, IDC_CDX4, m_bX4);
+  DDX_Check(pDX, IDC_CDX5, m_bX5);
+  DDX_Check(pDX, IDC_CDX6, m_bX6);
+  DDX_Control(pDX, IDOK, m_btnInstall);
+  DDX_Control(pDX, IDC_CD9, m_chkCd9);
+  DDX_Control(pDX, IDC_CD10, m_chkCd10);
+  DDX_Control(pDX, IDC_CD11, m_chkCd11);
+  DDX_Control(pDX, IDC_CD12, m_chkCd12);
+  DDX_Control(pDX, IDC_CDX3, m_chkX3);
+  DDX_Control(pDX, IDC_CDX4, m_chkX4);
+  DDX_Control(pDX, IDC_CDX5, m_chkX5);
+  DDX_Control(pDX, IDC_CDX6, m_chkX6);
+  DDX_Check(pDX, IDC_CDX6_64, m_bX6x64);
+  DDX_Control(pDX, IDC_CDX6_64, m_chkX6x64);
+  DDX_Check(pDX, IDC_CDX7, m_bX7);
+  DDX_Control(pDX, IDC_CDX7, m_chkX7);
+  DDX_Check(pDX, IDC_CDX7_64, m_bX7x64);
+  DDX_Control(pDX, IDC_CDX7_64, m_chkX7x64);
+}
+
+BOOL CAddonDeployDlg::OnInitDialog() {
+  CDialogEx::OnInitDialog();
+  SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+  // Nothing is offered until the scan has run.
+  for (const CorelVersionRow& row : CorelVersionTable) {
+    this->*row.tick = 0;
+    (this->*row.box).EnableWindow(FALSE);
+  }
+  m_btnInstall.EnableWindow(FALSE);
+  UpdateData(FALSE);
+  // The scan waits for the first tick, so that the dialog shows first.
+  SetTimer(kScanTimer, kScanDelayMs, nullptr);
+  return TRUE;
+}
+
+void CAddonDeployDlg::OnTimer(UINT_PTR nIDEvent) {
+  if (m_scanDone) {
+    CDialogEx::OnTimer(nIDEvent);
+    return;
+  }
+  m_scanDone = true;
+  for (const CorelVersionRow& row : CorelVersionTable) {
+    const bool installed = IsCorelVersionInstalled(row.majorVersion, row.is64Bit);
+    this->*row.tick = installed ? 1 : 0;
+    (this->*row.box).EnableWindow(installed ? TRUE : FALSE);
+  }
+  ApplyInstallRule();
+  UpdateData(FALSE);
+  CDialogEx::OnTimer(nIDEvent);
+}
+
+void CAddonDeployDlg::ApplyInstallRule() {
+  bool anyTicked = false;
+  for (const CorelVersionRow& row : CorelVersionTable) anyTicked = anyTicked || this->*row.tick == 1;
+  m_btnInstall.EnableWindow(anyTicked ? TRUE : FALSE);
+}
+
+void CAddonDeployDlg::OnVersionClicked() {
+  UpdateData(TRUE);
+  ApplyInstallRule();
+  UpdateData(FALSE);
+}
+
+void CAddonDeployDlg::OnInstallPlugins() {
+  UpdateData(TRUE);
+  for (const CorelVersionRow& row : CorelVersionTable) {
+    if (this->*row.tick == 0) continue;
+    if (!DeployPlugin(row.majorVersion, row.is64Bit)) AfxMessageBox("Fail", MB_OK);
+  }
+  CDialog::OnOK();
+}
+
+void CAddonDeployDlg::OnCancelButton() { CDialog::OnCancel(); }
+
+// While a client holds the automation object the program must stay: a close
+// request only hides the dialog. Install and Cancel do not come this way.
+void CAddonDeployDlg::OnClose() {
+  if (m_pAutoProxy) {
+    ShowWindow(SW_HIDE);
+    return;
+  }
+  CDialogEx::OnClose();
+}
+
+void CAddonDeployDlg::OnHotItemChangeCd9(NMHDR*, LRESULT* pResult) { *pResult = 0; }
+
+void CAddonDeployDlg::OnPaint() {
+  if (!IsIconic()) {
+    CDialogEx::OnPaint();
+    return;
+  }
+  CPaintDC dc(this);
+  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+  const int cxIcon = ::GetSystemMetrics(SM_CXICON);
+  const int cyIcon = ::GetSystemMetrics(SM_CYICON);
+  RECT rect;
+  GetClientRect(&rect);
+  const int x = (rect.right - rect.left - cxIcon + 1) / 2;
+  const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+  ::DrawIcon(dc, x, y, m_hIcon);
+}
+
+HCURSOR CAddonDeployDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }

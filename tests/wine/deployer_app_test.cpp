@@ -1,0 +1,152 @@
+// The deployer's dialog, the real program driven from outside: which host
+// editions it offers, the Install rule, deployment and its failures, and
+// the ways the dialog ends.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "deployer_fixture.h"
+
+using namespace deployer_test;
+
+namespace {
+
+class DeployerApp : public ::testing::Test {
+ protected:
+  void SetUp() override { UnregisterAllHosts(); }
+  void TearDown() override { UnregisterAllHosts(); }
+
+  // Starts the program; the dialog's window, or null.
+  HWND Open(ChildProcess& p, const Sandbox& box) {
+    if (!p.Start(box.Exe(), box.CommandLine(""))) return nullptr;
+    return WaitForDialog(p.Id(), kCaption);
+  }
+
+  // Waits until the scan has offered exactly the rows in `offered`: enabled
+  // and ticked, every other row disabled and clear.
+  static ::testing::AssertionResult Offers(HWND dialog, std::initializer_list<int> offered) {
+    auto matches = [&] {
+      for (const Row& row : kRows) {
+        const bool want = std::find(offered.begin(), offered.end(), row.id) != offered.end();
+        if (Enabled(dialog, row.id) != want || Checked(dialog, row.id) != want) return false;
+      }
+      return true;
+    };
+    if (WaitUntil(matches)) return ::testing::AssertionSuccess();
+    std::string state;
+    for (const Row& row : kRows)
+      state += std::to_string(row.id) + (Enabled(dialog, row.id) ? "E" : "-") + (Checked(dialog, row.id) ? "X " : "_ ");
+    return ::testing::AssertionFailure() << "boxes: " << state;
+  }
+};
+
+TEST_F(DeployerApp, OffersExactlyTheRegisteredEditionsAndInstallFollowsTheTicks) {
+  Sandbox box("scan");
+  box.AddHost(9, false);
+  box.AddHost(15, false);
+  box.AddHost(16, true);  // X6 64-bit only: its 32-bit row stays off
+  box.AddHost(17, false);
+  box.AddHost(17, true);
+  ChildProcess p;
+  HWND dialog = Open(p, box);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(Offers(dialog, {1001, 1007, 1010, 1011, 1012}));
+  EXPECT_TRUE(Enabled(dialog, IDOK));
+
+  // Clearing the enabled boxes one by one: Install goes off with the last.
+  const int offered[] = {1001, 1007, 1010, 1011, 1012};
+  for (int id : offered) {
+    EXPECT_TRUE(Enabled(dialog, IDOK)) << id;
+    ClickBox(dialog, id);
+    EXPECT_FALSE(Checked(dialog, id)) << id;
+  }
+  EXPECT_FALSE(Enabled(dialog, IDOK));
+  ClickBox(dialog, 1011);
+  EXPECT_TRUE(Checked(dialog, 1011));
+  EXPECT_TRUE(Enabled(dialog, IDOK));
+  // A disabled box stays out of reach.
+  EXPECT_FALSE(Enabled(dialog, 1008));
+
+  PostClick(dialog, 1009);
+  EXPECT_TRUE(p.WaitExit());
+}
+
+TEST_F(DeployerApp, InstallDeploysEveryTickedEditionAndClosesWithoutMessage) {
+  Sandbox box("deploy");
+  const std::string x7 = box.AddHost(17, false);
+  const std::string x7x64 = box.AddHost(17, true);
+  const std::string cd10 = box.AddHost(10, false);
+  ChildProcess p;
+  HWND dialog = Open(p, box);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(Offers(dialog, {1002, 1011, 1012}));
+  ClickBox(dialog, 1002);  // untick: this edition is skipped
+
+  PostClick(dialog, IDOK);
+  bool sawMessage = false;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        if (WaitForMessageBox(p.Id(), kCaption, nullptr, 0) != nullptr) sawMessage = true;
+        return !p.Running();
+      },
+      30000));
+  EXPECT_FALSE(sawMessage);
+  EXPECT_EQ(ReadFileBytes(x7 + "\\Marlotrim.cpg"), kModule32);
+  EXPECT_EQ(ReadFileBytes(x7 + "\\Marlotrim.bmp"), kBitmap);
+  EXPECT_EQ(ReadFileBytes(x7x64 + "\\Marlotrim.cpg"), kModule64);
+  EXPECT_EQ(ReadFileBytes(x7x64 + "\\Marlotrim.bmp"), kBitmap);
+  EXPECT_FALSE(FileExists(cd10));
+}
+
+TEST_F(DeployerApp, EachFailedEditionShowsFailInTableOrderThenTheDialogCloses) {
+  Sandbox box("fail");
+  box.AddBrokenHost(11, false);
+  const std::string x4 = box.AddHost(14, false);
+  box.AddBrokenHost(16, true);
+  ChildProcess p;
+  HWND dialog = Open(p, box);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(Offers(dialog, {1003, 1006, 1010}));
+
+  PostClick(dialog, IDOK);
+  // The first failure (row 3) comes before row 6 has been deployed.
+  HWND first = WaitForMessageBox(p.Id(), kCaption);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(MessageBoxText(first), "Fail");
+  EXPECT_FALSE(FileExists(x4 + "\\Marlotrim.cpg"));
+  EXPECT_TRUE(::IsWindow(dialog));
+  PressOk(first);
+
+  // The second (row 9) after it.
+  HWND second = WaitForMessageBox(p.Id(), kCaption, first);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(MessageBoxText(second), "Fail");
+  EXPECT_EQ(ReadFileBytes(x4 + "\\Marlotrim.cpg"), kModule32);
+  PressOk(second);
+  EXPECT_TRUE(p.WaitExit());
+}
+
+TEST_F(DeployerApp, WithNoEditionRegisteredNothingIsOfferedAndEveryWayOutEndsTheProgram) {
+  Sandbox box("none");
+  enum Way { kCancel, kEsc, kClose };
+  for (Way way : {kCancel, kEsc, kClose}) {
+    ChildProcess p;
+    HWND dialog = Open(p, box);
+    ASSERT_NE(dialog, nullptr) << way;
+    // A tick of our own makes sure the scan has run before we look.
+    Send(dialog, WM_TIMER, 0, 0);
+    for (const Row& row : kRows) {
+      EXPECT_FALSE(Enabled(dialog, row.id)) << row.id;
+      EXPECT_FALSE(Checked(dialog, row.id)) << row.id;
+    }
+    EXPECT_FALSE(Enabled(dialog, IDOK));
+    EXPECT_TRUE(Enabled(dialog, 1009));
+
+    if (way == kCancel) PostClick(dialog, 1009);
+    if (way == kEsc) PressEsc(dialog);
+    if (way == kClose) ::PostMessageA(dialog, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(p.WaitExit()) << way;
+  }
+}
+
+}  // namespace

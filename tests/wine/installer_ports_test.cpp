@@ -5,6 +5,9 @@
 
 #include <algorithm>
 
+#include <windows.h>
+#include <winspool.h>
+
 #include "dialog.h"
 #include "support.h"
 
@@ -137,6 +140,20 @@ TEST(InstallerPorts, ListsAcceptedPortsInSpoolerOrderAndPreselectsThePlotter) {
     EXPECT_EQ(std::count(ports.begin(), ports.end(), "NE01:"), 0);
     EXPECT_EQ(std::count(ports.begin(), ports.end(), "com9"), 0);
     EXPECT_EQ(dlg.SelectedPort(), "USB007");
+
+    // The spooler's own order, with the other ports left out.
+    DWORD needed = 0, count = 0;
+    ::EnumPortsA(nullptr, 1, nullptr, 0, &needed, &count);
+    std::vector<BYTE> buffer(needed);
+    ASSERT_TRUE(::EnumPortsA(nullptr, 1, buffer.data(), needed, &needed, &count));
+    std::vector<std::string> expected;
+    const auto* records = reinterpret_cast<const PORT_INFO_1A*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i) {
+      const std::string name = records[i].pName;
+      for (const char* prefix : {"COM", "USB", "LPT", "FILE"})
+        if (name.rfind(prefix, 0) == 0) expected.push_back(name);
+    }
+    EXPECT_EQ(ports, expected);
   }
   HostedDialog noPlotter;
   ASSERT_TRUE(noPlotter.Created());

@@ -1,0 +1,169 @@
+// A real automation client, Wine's cscript, against the deployer: the object
+// knows no members, keeps the program alive while held, and is cut off when
+// the user ends the dialog.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "deployer_fixture.h"
+
+using namespace deployer_test;
+
+namespace {
+
+// Creates the object, reports how member lookup and the default member fail,
+// holds the object until go.txt appears, tries it once more, then releases
+// it and stays until end.txt appears. Each wait is bounded.
+const char kScript[] = R"(Dim fso, o, out, x, i, dir
+dir = WScript.Arguments(0)
+Set fso = CreateObject("Scripting.FileSystemObject")
+Set o = CreateObject("AddonDeploy.Application")
+On Error Resume Next
+x = o.Install
+Set out = fso.CreateTextFile(dir & "\created.tmp", True)
+out.WriteLine Err.Number
+Err.Clear
+x = o
+out.WriteLine Err.Number
+Err.Clear
+out.Close
+fso.MoveFile dir & "\created.tmp", dir & "\created.txt"
+For i = 1 To 600
+  If fso.FileExists(dir & "\go.txt") Then Exit For
+  WScript.Sleep 50
+Next
+x = o.Install
+Set out = fso.CreateTextFile(dir & "\after.tmp", True)
+out.WriteLine Err.Number
+out.Close
+Set o = Nothing
+fso.MoveFile dir & "\after.tmp", dir & "\after.txt"
+For i = 1 To 600
+  If fso.FileExists(dir & "\end.txt") Then Exit For
+  WScript.Sleep 50
+Next
+)";
+
+constexpr int kUnknownName = 438;  // "Object doesn't support this property or method"
+
+// The numbers a script wrote, one per line, once the file is complete.
+std::vector<long> WaitForNumbers(const std::string& path) {
+  std::vector<long> numbers;
+  if (!WaitUntil([&] { return FileExists(path); }, 30000)) return numbers;
+  const std::string text = ReadFileBytes(path);
+  for (size_t pos = 0; pos < text.size();) {
+    const size_t end = text.find('\n', pos);
+    const std::string line = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+    if (!line.empty() && line != "\r") numbers.push_back(std::strtol(line.c_str(), nullptr, 10));
+    pos = end == std::string::npos ? text.size() : end + 1;
+  }
+  return numbers;
+}
+
+std::set<HWND> DeployerDialogs() {
+  std::set<HWND> found;
+  for (HWND hwnd = ::FindWindowExA(nullptr, nullptr, "#32770", kCaption); hwnd;
+       hwnd = ::FindWindowExA(nullptr, hwnd, "#32770", kCaption))
+    found.insert(hwnd);
+  return found;
+}
+
+// One client session: the script running, and the server COM started for it.
+class ClientSession {
+ public:
+  explicit ClientSession(const Sandbox& box) : m_dir(box.Dir()) {
+    WriteFileBytes(m_dir + "\\client.vbs", kScript);
+    const std::set<HWND> before = DeployerDialogs();
+    char system[MAX_PATH] = "";
+    ::GetSystemDirectoryA(system, MAX_PATH);
+    const std::string cscript = std::string(system) + "\\cscript.exe";
+    if (!m_script.Start(cscript, "\"" + cscript + "\" //nologo \"" + m_dir + "\\client.vbs\" \"" + m_dir + "\""))
+      return;
+    WaitUntil([&] {
+      for (HWND hwnd : DeployerDialogs())
+        if (!before.count(hwnd) && ::IsWindowVisible(hwnd)) m_dialog = hwnd;
+      return m_dialog != nullptr;
+    });
+    DWORD pid = 0;
+    if (m_dialog) ::GetWindowThreadProcessId(m_dialog, &pid);
+    if (pid) m_server = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  }
+  ~ClientSession() {
+    Signal("end.txt");
+    m_script.WaitExit();
+    if (m_server) ::CloseHandle(m_server);
+  }
+
+  HWND Dialog() const { return m_dialog; }
+  bool ServerRunning() const { return m_server && ::WaitForSingleObject(m_server, 0) == WAIT_TIMEOUT; }
+  bool WaitServerExit() { return WaitUntil([&] { return !ServerRunning(); }); }
+  void Signal(const char* name) { WriteFileBytes(m_dir + "\\" + name, "1"); }
+  std::vector<long> Numbers(const char* name) { return WaitForNumbers(m_dir + "\\" + name); }
+
+ private:
+  std::string m_dir;
+  ChildProcess m_script;
+  HWND m_dialog = nullptr;
+  HANDLE m_server = nullptr;
+};
+
+class DeployerAutomation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    UnregisterAllHosts();
+    ASSERT_TRUE(RunsWithoutWindow(m_box, "/Register"));
+  }
+  void TearDown() override {
+    RunsWithoutWindow(m_box, "/Unregister");
+    UnregisterAllHosts();
+  }
+  Sandbox m_box{"automation"};
+};
+
+TEST_F(DeployerAutomation, HeldObjectKnowsNoMembersAndOutlivesACloseRequestUntilReleased) {
+  ClientSession client(m_box);
+  ASSERT_NE(client.Dialog(), nullptr);
+  ASSERT_TRUE(client.ServerRunning());
+  const std::vector<long> created = client.Numbers("created.txt");
+  ASSERT_EQ(created.size(), 2u);
+  EXPECT_EQ(created[0], kUnknownName);  // name lookup fails
+  EXPECT_NE(created[1], 0);             // so does a call of the default member
+
+  // While the client holds the object, a close request only hides the dialog.
+  Send(client.Dialog(), WM_CLOSE);
+  ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(client.Dialog()); }));
+  EXPECT_TRUE(::IsWindow(client.Dialog()));
+
+  // The object is still served; once released, the program ends.
+  client.Signal("go.txt");
+  const std::vector<long> after = client.Numbers("after.txt");
+  ASSERT_EQ(after.size(), 1u);
+  EXPECT_EQ(after[0], kUnknownName);
+  EXPECT_TRUE(client.WaitServerExit());
+}
+
+TEST_F(DeployerAutomation, CancelEscOrInstallEndTheServerAndCutTheClientOff) {
+  enum Way { kCancel, kEsc, kInstall };
+  for (Way way : {kCancel, kEsc, kInstall}) {
+    {
+      ClientSession client(m_box);
+      ASSERT_NE(client.Dialog(), nullptr) << way;
+      ASSERT_EQ(client.Numbers("created.txt").size(), 2u) << way;
+      if (way == kCancel) PostClick(client.Dialog(), 1009);
+      if (way == kEsc) PressEsc(client.Dialog());
+      // Install with nothing ticked deploys nothing and closes.
+      if (way == kInstall) PostClick(client.Dialog(), IDOK);
+      EXPECT_TRUE(client.WaitServerExit()) << way;
+
+      client.Signal("go.txt");
+      const std::vector<long> after = client.Numbers("after.txt");
+      ASSERT_EQ(after.size(), 1u) << way;
+      EXPECT_NE(after[0], 0) << way;
+      EXPECT_NE(after[0], kUnknownName) << way;
+    }
+    for (const char* name : {"created.txt", "go.txt", "after.txt", "end.txt"})
+      ::DeleteFileA((m_box.Dir() + "\\" + name).c_str());
+  }
+}
+
+}  // namespace

@@ -125,4 +125,34 @@ TEST_F(InstallerUnscramble, UnusableSourceOrDestinationFailsAndCreatesNothing) {
   EXPECT_EQ(ReadFileBytes(Path("driver")), "kept");
 }
 
+TEST_F(InstallerUnscramble, ReadFailingPartWayLeavesNoDestination) {
+  // A pipe as the package: its writer hands over a few chunks, waits until
+  // they were read, then breaks off, so that the next read fails.
+  const std::string pipeName = "\\\\.\\pipe\\" + UniqueName("package");
+  HANDLE pipe = ::CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 65536,
+                                   65536, 0, nullptr);
+  ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+  HANDLE writer = ::CreateThread(
+      nullptr, 0,
+      [](LPVOID p) -> DWORD {
+        HANDLE pipe = static_cast<HANDLE>(p);
+        if (!::ConnectNamedPipe(pipe, nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED) return 1;
+        const std::string bytes = Pattern(3000);
+        DWORD written = 0;
+        ::WriteFile(pipe, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        ::FlushFileBuffers(pipe);
+        ::CloseHandle(pipe);
+        return 0;
+      },
+      pipe, 0, nullptr);
+  ASSERT_NE(writer, nullptr);
+  EXPECT_FALSE(m_dialog.UnscrambleCopy(pipeName.c_str(), Path("driver").c_str()));
+  EXPECT_FALSE(FileExists(Path("driver")));
+  EXPECT_TRUE(WaitUntil([&] { return ::WaitForSingleObject(writer, 0) == WAIT_OBJECT_0; }, 10000));
+  DWORD code = 1;
+  ::GetExitCodeThread(writer, &code);
+  EXPECT_EQ(code, 0u);
+  ::CloseHandle(writer);
+}
+
 }  // namespace

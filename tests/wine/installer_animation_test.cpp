@@ -232,6 +232,45 @@ TEST_F(InstallerAnimation, StopDuringAFrameWaitsForItThenBlanks) {
   ExpectStopped(thread);
 }
 
+TEST_F(InstallerAnimation, StopThatTimesOutLeavesOneAnimationRunning) {
+  m_dialog.m_removing = 0;
+  HANDLE thread = StartAndKeepThread();
+  ASSERT_EQ(WatchFrames(m_hwnd, 1).size(), 1u);
+  const int threadsWhileAnimating = CountThreads();
+  // A thread held in the middle of a frame cannot end within the stop's bound.
+  bool caught = false;
+  for (int tries = 0; tries < 200 && !caught; ++tries) {
+    WaitUntil([&] { return m_dialog.m_frameBusy == 1; }, 2000);
+    ::SuspendThread(thread);
+    if (m_dialog.m_frameBusy == 1) caught = true;
+    else ::ResumeThread(thread);
+  }
+  ASSERT_TRUE(caught);
+  m_dialog.StopAnimation();
+  EXPECT_EQ(::WaitForSingleObject(thread, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_NE(m_dialog.m_animThread, nullptr);
+  EXPECT_EQ(m_dialog.m_stopRequested, 0);
+  ::ResumeThread(thread);
+
+  // The animation carries on, and a new start leaves one thread drawing.
+  EXPECT_EQ(WatchFrames(m_hwnd, 2).size(), 2u);
+  m_dialog.m_removing = 1;
+  m_dialog.StartAnimation();
+  EXPECT_EQ(::WaitForSingleObject(thread, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(CountThreads(), threadsWhileAnimating);
+  // The first entry may still be the old thread's last frame.
+  const std::vector<int> seen = WatchFrames(m_hwnd, 3);
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_GE(seen[1], 149);
+  EXPECT_GE(seen[2], 149);
+  HANDLE second = nullptr;
+  ::DuplicateHandle(::GetCurrentProcess(), m_dialog.m_animThread, ::GetCurrentProcess(), &second, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
+  m_dialog.StopAnimation();
+  ::CloseHandle(thread);
+  ExpectStopped(second);
+}
+
 TEST_F(InstallerAnimation, RepeatedStartAndStopLeavesNothingBehind) {
   // One cycle first, so that what the first use loads once is not counted.
   m_dialog.StartAnimation();

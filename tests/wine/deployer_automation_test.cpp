@@ -112,12 +112,14 @@ class DeployerAutomation : public ::testing::Test {
   void SetUp() override {
     UnregisterAllHosts();
     ASSERT_TRUE(RunsWithoutWindow(m_box, "/Register"));
+    m_plugins = m_box.AddHost(17, true);
   }
   void TearDown() override {
     RunsWithoutWindow(m_box, "/Unregister");
     UnregisterAllHosts();
   }
   Sandbox m_box{"automation"};
+  std::string m_plugins;
 };
 
 TEST_F(DeployerAutomation, HeldObjectKnowsNoMembersAndOutlivesACloseRequestUntilReleased) {
@@ -151,8 +153,10 @@ TEST_F(DeployerAutomation, CancelEscOrInstallEndTheServerAndCutTheClientOff) {
       ASSERT_EQ(client.Numbers("created.txt").size(), 2u) << way;
       if (way == kCancel) PostClick(client.Dialog(), 1009);
       if (way == kEsc) PressEsc(client.Dialog());
-      // Install with nothing ticked deploys nothing and closes.
-      if (way == kInstall) PostClick(client.Dialog(), IDOK);
+      if (way == kInstall) {
+        ASSERT_TRUE(WaitUntil([&] { return Enabled(client.Dialog(), IDOK); }));
+        PostClick(client.Dialog(), IDOK);
+      }
       EXPECT_TRUE(client.WaitServerExit()) << way;
 
       client.Signal("go.txt");
@@ -161,6 +165,8 @@ TEST_F(DeployerAutomation, CancelEscOrInstallEndTheServerAndCutTheClientOff) {
       EXPECT_NE(after[0], 0) << way;
       EXPECT_NE(after[0], kUnknownName) << way;
     }
+    // Only Install deploys; it still ends the program for the client.
+    EXPECT_EQ(FileExists(m_plugins + "\\Marlotrim.cpg"), way == kInstall) << way;
     for (const char* name : {"created.txt", "go.txt", "after.txt", "end.txt"})
       ::DeleteFileA((m_box.Dir() + "\\" + name).c_str());
   }

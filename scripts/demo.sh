@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The installer on Wine, on a prefix with a simulated plotter at USB port 1
-# and a sample driver package in its working directory. With a display it
-# runs until its dialog is closed; without one it runs headless and saves a
-# screenshot to build/demo/installer.png.
+# and a sample driver package in its working directory, then the deployer
+# with two registered host editions. With a display each runs until its
+# dialog is closed; without one they run headless and screenshots are saved
+# to build/demo/installer.png and build/demo/deployer.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -10,7 +11,7 @@ headless=
 [ -z "${DISPLAY:-}" ] && headless=1
 
 cmake --preset host >/dev/null && cmake --build --preset host --target cabpack >/dev/null
-cmake --preset wine-tests >/dev/null && cmake --build --preset wine-tests --target PLOTINST >/dev/null
+cmake --preset wine-tests >/dev/null && cmake --build --preset wine-tests --target PLOTINST AddonDeploy >/dev/null
 
 demo=$PWD/build/demo
 mkdir -p "$demo/package" "$demo/driver"
@@ -31,17 +32,36 @@ reg add "$device\\#\\Control" /v Linked /t REG_DWORD /d 1 /f
 reg add "$device\\#\\Device Parameters" /v "Port Number" /t REG_DWORD /d 1 /f
 reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports' /v USB001 /t REG_SZ /d "" /f
 
-exe=$(winepath_of() { echo "Z:${1//\//\\}"; }; winepath_of "$PWD/build/wine-tests/installer/PLOTINST.exe")
+# The deployer beside sample plug-in files, and two registered host
+# editions (X7, 32-bit and 64-bit) whose folders exist.
+mkdir -p "$demo/deployer" "$demo/host/Draw"
+cp build/wine-tests/deployer/AddonDeploy.exe "$demo/deployer/"
+echo "sample 32-bit plug-in" >"$demo/deployer/Marlotrim32.cpg"
+echo "sample 64-bit plug-in" >"$demo/deployer/Marlotrim64.cpg"
+echo "sample bitmap" >"$demo/deployer/Marlotrim.bmp"
+winepath_of() { echo "Z:${1//\//\\}"; }
+reg add 'HKLM\SOFTWARE\Corel\CorelDraw\17.0' /v ConfigDir /t REG_SZ /d "$(winepath_of "$demo/host/Config")" /f /reg:64
+reg add 'HKLM\SOFTWARE\Wow6432Node\Corel\CorelDraw\17.0' /v ConfigDir /t REG_SZ /d "$(winepath_of "$demo/host/Config")" /f /reg:64
+
+exe=$(winepath_of "$PWD/build/wine-tests/installer/PLOTINST.exe")
+deployer=$(winepath_of "$demo/deployer/AddonDeploy.exe")
 cd "$demo/package"
 if [ -z "$headless" ]; then
   "$WINE64" "$exe"
+  "$WINE64" "$deployer"
   exit 0
 fi
-"$WINE64" "$exe" >/dev/null 2>&1 </dev/null &
-for _ in $(seq 200); do
-  xwininfo -root -tree 2>/dev/null | grep -q 'MarloCutterSetup32(V1.0)' && break
-  sleep 0.1
-done
-sleep 1  # let the first paint finish
-import -window root -crop 640x480+0+0 "$demo/installer.png"
-echo "screenshot: $demo/installer.png"
+
+# Starts a program and saves a screenshot once its window shows.
+shoot() {
+  "$WINE64" "$1" >/dev/null 2>&1 </dev/null &
+  for _ in $(seq 200); do
+    xwininfo -root -tree 2>/dev/null | grep -q "\"$2\"" && break
+    sleep 0.1
+  done
+  sleep 1  # let the first paint finish
+  import -window root -crop "$3" "$4"
+  echo "screenshot: $4"
+}
+shoot "$exe" 'MarloCutterSetup32(V1.0)' 640x480+0+0 "$demo/installer.png"
+shoot "$deployer" AddonDeploy 1024x768+0+0 "$demo/deployer.png"

@@ -11,6 +11,8 @@ ctest --preset host
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows
+# What ships: image flags, imports, identical rebuild, the release command.
+bash tests/release/check_release.sh
 
 cmake --preset wine-tests >/dev/null
 cmake --build --preset wine-tests

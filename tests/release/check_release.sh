@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Checks of what ships, after the windows preset is built: the two programs'
+# image flags, imports, sections and version resources, that a second build
+# in another folder gives the same bytes, and the release command on good
+# and on missing inputs.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+objdump=i686-w64-mingw32-objdump
+programs=(installer/PLOTINST.exe deployer/AddonDeploy.exe)
+work=$(mktemp -d)
+trap 'rm -rf -- "$work"' EXIT
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# Windows' own DLLs; anything else would have to ship beside the programs.
+system_dlls=" kernel32.dll user32.dll gdi32.dll advapi32.dll ole32.dll oleaut32.dll winspool.drv shlwapi.dll comctl32.dll shell32.dll msvcrt.dll "
+
+for program in "${programs[@]}"; do
+  exe=build/windows/$program
+  name=$(basename "$program")
+  headers=$($objdump -p "$exe")
+  grep -q 'file format pei-i386' <<<"$headers" || fail "$name is not a 32-bit x86 image"
+  grep -qP '^Magic\s+010b\s+\(PE32\)' <<<"$headers" || fail "$name is not PE32"
+  grep -qP '^\s+DYNAMIC_BASE$' <<<"$headers" || fail "$name lacks DYNAMIC_BASE (ASLR)"
+  grep -qP '^\s+NX_COMPAT$' <<<"$headers" || fail "$name lacks NX_COMPAT (DEP)"
+  dlls=$(grep -oP 'DLL Name: \K\S+' <<<"$headers" | tr '[:upper:]' '[:lower:]')
+  [ -n "$dlls" ] || fail "$name lists no imports"
+  for dll in $dlls; do
+    [[ $system_dlls == *" $dll "* ]] || fail "$name imports $dll, not a Windows system DLL"
+  done
+
+  sections=$($objdump -h "$exe")
+  # A section's flags are on the line after its name; CODE without READONLY
+  # is writable and executable.
+  wx=$(awk '/^ +[0-9]+ /{s=$2; next} /CODE/ && !/READONLY/{print s}' <<<"$sections")
+  [ -z "$wx" ] || fail "$name has writable and executable sections: $wx"
+  if grep -q '\.debug_' <<<"$sections"; then fail "$name carries debug sections (not stripped)"; fi
+  [ -z "$(i686-w64-mingw32-nm "$exe" 2>/dev/null)" ] || fail "$name carries a symbol table (not stripped)"
+
+  # Version 1.0.0.0 in the fixed part, and the strings in Chinese (PRC), Unicode.
+  fixed='\xBD\x04\xEF\xFE\x00\x00\x01\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00'
+  LC_ALL=C grep -qaP "$fixed" "$exe" || fail "$name has no version resource 1.0.0.0"
+  strings=$(strings -el -n 3 "$exe")
+  for s in 080404b0 FileDescription OriginalFilename "$name" ProductVersion; do
+    grep -qxF "$s" <<<"$strings" || fail "$name's version resource lacks '$s'"
+  done
+  grep -qxF 1.0 <<<"$strings" || fail "$name's version resource lacks the text version 1.0"
+  echo "$name: $(stat -c %s "$exe") bytes, imports" $dlls
+done
+
+# A second build of the same sources in another folder.
+other=$work/other
+mkdir "$other"
+git ls-files -z -co --exclude-standard | xargs -0 cp --parents -t "$other"
+(cd "$other" && cmake --preset windows >/dev/null && cmake --build --preset windows >/dev/null)
+for program in "${programs[@]}"; do
+  cmp "build/windows/$program" "$other/build/windows/$program" ||
+    fail "$(basename "$program") differs between two builds in different folders"
+done
+
+# The release command on stand-in inputs that hold every byte value.
+inputs=$work/inputs
+mkdir "$inputs"
+python3 - "$inputs" <<'PY'
+import os, sys
+folder = sys.argv[1]
+for i, name in enumerate(["DRIVER.dll", "DATA.pcd", "CONFIG.dll", "p32.cpg", "p64.cpg", "p.bmp"]):
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(bytes(range(256)) * (i + 1) + os.urandom(1000 + 4099 * i))
+PY
+args=("$inputs/DRIVER.dll" "$inputs/DATA.pcd" "$inputs/CONFIG.dll" "$inputs/p32.cpg" "$inputs/p64.cpg" "$inputs/p.bmp")
+out=$work/release
+if bash scripts/release.sh "${args[@]}" "$out" >"$work/log" 2>&1; then
+  listing=$(cd "$out" && ls -A | sort | tr '\n' ' ')
+  expected="AddonDeploy.exe Data1.CAB Data2.CAB Data3.CAB Marlotrim.bmp Marlotrim32.cpg Marlotrim64.cpg PLOTINST.exe "
+  [ "$listing" = "$expected" ] || fail "release folder holds '$listing', expected '$expected'"
+  # Unscrambled, each package file is its driver file again.
+  for pair in "Data1.CAB DRIVER.dll" "Data2.CAB CONFIG.dll" "Data3.CAB DATA.pcd"; do
+    set -- $pair
+    python3 -c 'import sys; sys.stdout.buffer.write(bytes(b ^ 0xA7 for b in open(sys.argv[1], "rb").read()))' \
+      "$out/$1" >"$work/plain"
+    cmp -s "$work/plain" "$inputs/$2" || fail "$1 does not unscramble to $2"
+  done
+  for pair in "Marlotrim32.cpg p32.cpg" "Marlotrim64.cpg p64.cpg" "Marlotrim.bmp p.bmp"; do
+    set -- $pair
+    cmp -s "$out/$1" "$inputs/$2" || fail "$1 is not a copy of its input"
+  done
+  for program in "${programs[@]}"; do
+    cmp -s "$out/$(basename "$program")" "build/windows/$program" || fail "$(basename "$program") in the release is not the build's"
+  done
+  if bash scripts/release.sh "${args[@]}" "$out" >"$work/log" 2>&1; then
+    fail "release over an existing folder succeeded"
+  fi
+else
+  cat "$work/log" >&2
+  fail "release on good inputs failed"
+fi
+
+# A missing input: refused, named, and nothing left behind.
+mkdir "$work/missing"
+if bash scripts/release.sh "${args[@]:0:4}" "$inputs/nonexistent.cpg" "${args[5]}" "$work/missing/out" >"$work/log" 2>&1; then
+  fail "release with a missing input succeeded"
+else
+  grep -q 'nonexistent.cpg' "$work/log" || fail "release with a missing input did not name it: $(cat "$work/log")"
+fi
+[ -z "$(ls -A "$work/missing")" ] || fail "release with a missing input left $(ls -A "$work/missing")"
+# A folder in place of a file is unreadable as one.
+if bash scripts/release.sh "${args[@]:0:2}" "$inputs" "${args[@]:3}" "$work/missing/out" >"$work/log" 2>&1; then
+  fail "release with a folder as an input succeeded"
+fi
+[ -z "$(ls -A "$work/missing")" ] || fail "release with a folder as input left $(ls -A "$work/missing")"
+
+cd "$root"
+if [ "$failures" -ne 0 ]; then
+  echo "release checks: $failures failed" >&2
+  exit 1
+fi
+echo "release checks: all passed"

@@ -152,19 +152,10 @@ void CAddonDeployDlg::OnClose() {
 void CAddonDeployDlg::OnHotItemChangeCd9(NMHDR*, LRESULT* pResult) { *pResult = 0; }
 
 void CAddonDeployDlg::OnPaint() {
-  if (!IsIconic()) {
+  if (IsIconic())
+    PaintMinimizedIcon(m_hIcon);
+  else
     CDialogEx::OnPaint();
-    return;
-  }
-  CPaintDC dc(this);
-  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
-  const int cxIcon = ::GetSystemMetrics(SM_CXICON);
-  const int cyIcon = ::GetSystemMetrics(SM_CYICON);
-  RECT rect;
-  GetClientRect(&rect);
-  const int x = (rect.right - rect.left - cxIcon + 1) / 2;
-  const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
-  ::DrawIcon(dc, x, y, m_hIcon);
 }
 
 HCURSOR CAddonDeployDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }

@@ -52,6 +52,18 @@ LRESULT CWnd::DefWindowProcNow() {
   return ::DefWindowProcA(m_hWnd, m_currentMsg.message, m_currentMsg.wParam, m_currentMsg.lParam);
 }
 
+void CWnd::PaintMinimizedIcon(HICON icon) {
+  CPaintDC dc(this);
+  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+  const int cxIcon = ::GetSystemMetrics(SM_CXICON);
+  const int cyIcon = ::GetSystemMetrics(SM_CYICON);
+  RECT rect;
+  GetClientRect(&rect);
+  const int x = (rect.right - rect.left - cxIcon + 1) / 2;
+  const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+  ::DrawIcon(dc, x, y, icon);
+}
+
 HBRUSH CWnd::OnCtlColor(CDC*, CWnd*, UINT) {
   // The system's default colours and brush for this kind of control.
   return reinterpret_cast<HBRUSH>(DefWindowProcNow());

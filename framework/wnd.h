@@ -50,6 +50,8 @@ class CWnd : public CCmdTarget {
   virtual void DoDataExchange(CDataExchange*) {}
 
   HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
+  // Paints a minimised window: the icon centred in the client area.
+  void PaintMinimizedIcon(HICON icon);
   void OnPaint() { Default(); }
   void OnClose() { Default(); }
   void OnTimer(UINT_PTR) { Default(); }

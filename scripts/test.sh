@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: the platform-free pieces natively under the
-# sanitizers, the shipped 32-bit build, and the programs' tests on Wine.
+# sanitizers and a bounded fuzz run of each, the shipped 32-bit build and its
+# checks, and the programs' tests on Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -8,6 +9,7 @@ bash scripts/setup.sh
 cmake --preset host >/dev/null
 cmake --build --preset host
 ctest --preset host
+bash scripts/fuzz.sh 60
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows

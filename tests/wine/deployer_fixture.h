@@ -80,13 +80,7 @@ class Sandbox {
 inline bool RunsWithoutWindow(const Sandbox& box, const std::string& args) {
   ChildProcess p;
   if (!p.Start(box.Exe(), box.CommandLine(args))) return false;
-  bool sawWindow = false;
-  const bool ended = WaitUntil([&] {
-    for (HWND hwnd : TopWindows(p.Id()))
-      if (::IsWindowVisible(hwnd)) sawWindow = true;
-    return !p.Running();
-  });
-  return ended && !sawWindow;
+  return EndsWithoutShowingWindow(p);
 }
 
 inline void Unregister() {

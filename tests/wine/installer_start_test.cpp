@@ -21,13 +21,7 @@ void Unregister() {
 bool RunsWithoutWindow(const std::string& args) {
   ChildProcess p;
   if (!p.Start(Exe(), "\"" + Exe() + "\" " + args)) return false;
-  bool sawWindow = false;
-  const bool ended = WaitUntil([&] {
-    for (HWND hwnd : TopWindows(p.Id()))
-      if (::IsWindowVisible(hwnd)) sawWindow = true;
-    return !p.Running();
-  });
-  return ended && !sawWindow;
+  return EndsWithoutShowingWindow(p);
 }
 
 // Runs the installer; true when its dialog opened (it is then closed).

@@ -81,6 +81,16 @@ std::vector<HWND> TopWindows(DWORD pid, const char* className) {
   return state.found;
 }
 
+bool EndsWithoutShowingWindow(const ChildProcess& p) {
+  bool sawWindow = false;
+  const bool ended = WaitUntil([&] {
+    for (HWND hwnd : TopWindows(p.Id()))
+      if (::IsWindowVisible(hwnd)) sawWindow = true;
+    return !p.Running();
+  });
+  return ended && !sawWindow;
+}
+
 std::string WindowText(HWND hwnd) {
   char text[1024] = "";
   ::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,

@@ -37,6 +37,10 @@ class ChildProcess {
   PROCESS_INFORMATION m_pi{};
 };
 
+// Waits, bounded, for the process to end; true when it ended without ever
+// showing a top-level window meanwhile.
+bool EndsWithoutShowingWindow(const ChildProcess& p);
+
 // Top-level windows of a process, of a window class (or any when null).
 std::vector<HWND> TopWindows(DWORD pid, const char* className = nullptr);
 // The first visible top-level dialog of the process with that caption.

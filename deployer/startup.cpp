@@ -7,12 +7,23 @@
 #include "afxdisp.h"
 #include "dialog.h"
 #include "res/resource.h"
+#include "system_dll.h"
 
 namespace {
 // The type library compiled into the program as TYPELIB 1.
 const GUID LIBID_AddonDeploy = {0x5FA3ED51, 0x827E, 0x420B, {0x83, 0x6F, 0x5D, 0x72, 0x0F, 0x9D, 0x9A, 0xE4}};
 // Restart support of the restart kind only.
 constexpr DWORD kRestartManagerSupportRestart = 0x01;
+
+// The common controls' DLL is no KnownDLL and the manifest names no version
+// of it, so an import would be looked for beside the program first; it comes
+// from the system directory instead, and stays for the classes it registers.
+void InitCommonControlsFromSystem() {
+  using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  const auto init = SystemFunction<InitFn>("comctl32.dll", "InitCommonControlsEx");
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
+  if (init != nullptr) init(&controls);
+}
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CAddonDeployApp, CWinApp)
@@ -24,8 +35,7 @@ CAddonDeployApp::CAddonDeployApp() : CWinApp(nullptr) {
 }
 
 BOOL CAddonDeployApp::InitInstance() {
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
-  ::InitCommonControlsEx(&controls);
+  InitCommonControlsFromSystem();
   CWinApp::InitInstance();
 
   if (!AfxOleInit()) {

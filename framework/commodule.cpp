@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include "handles.h"
+#include "system_dll.h"
 
 // The system registrar's interface. Declared outside any unnamed namespace:
 // its implementation lives in atl.dll, and a type local to this file would let
@@ -79,12 +80,7 @@ HRESULT CComModule::RevokeClassObjects() {
 }
 
 HRESULT CComModule::UpdateRegistryFromResource(UINT nResID, BOOL bRegister) {
-  // The registrar is loaded by full path from the system directory only.
-  char dll[MAX_PATH];
-  const UINT n = ::GetSystemDirectoryA(dll, MAX_PATH);
-  if (n == 0 || n + sizeof("\\atl.dll") > MAX_PATH) return E_FAIL;
-  lstrcatA(dll, "\\atl.dll");
-  UniqueLibrary atl(::LoadLibraryExA(dll, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  UniqueLibrary atl(LoadSystemLibrary("atl.dll"));
   if (!atl) return HRESULT_FROM_WIN32(::GetLastError());
   auto getClassObject = reinterpret_cast<DllGetClassObjectFn>(
       reinterpret_cast<void*>(::GetProcAddress(atl.get(), "DllGetClassObject")));

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <windows.h>
-#include <winspool.h>
 
 #include <utility>
 
@@ -50,10 +49,6 @@ struct RegKeyTraits {
   static HKEY Invalid() { return nullptr; }
   static void Close(HKEY h) { ::RegCloseKey(h); }
 };
-struct PrinterTraits {
-  static HANDLE Invalid() { return nullptr; }
-  static void Close(HANDLE h) { ::ClosePrinter(h); }
-};
 struct MemoryDcTraits {  // CreateCompatibleDC
   static HDC Invalid() { return nullptr; }
   static void Close(HDC h) { ::DeleteDC(h); }
@@ -70,7 +65,6 @@ struct LibraryTraits {
 using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 using UniqueFile = UniqueHandle<HANDLE, FileHandleTraits>;
 using UniqueHKey = UniqueHandle<HKEY, RegKeyTraits>;
-using UniquePrinter = UniqueHandle<HANDLE, PrinterTraits>;
 using UniqueMemoryDc = UniqueHandle<HDC, MemoryDcTraits>;
 using UniqueGdiObject = UniqueHandle<HGDIOBJ, GdiObjectTraits>;
 using UniqueLibrary = UniqueHandle<HMODULE, LibraryTraits>;

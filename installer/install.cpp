@@ -89,7 +89,7 @@ void CPLOTINSTDlg::OnInstall() {
   printer.pPrintProcessor = const_cast<char*>("WinPrint");
   printer.pDatatype = const_cast<char*>("RAW");
   printer.AveragePPM = 400;
-  UniquePrinter added = spooler::AddPrinter(printer);
+  spooler::UniquePrinter added = spooler::AddPrinter(printer);
   if (!added) {
     StopAnimation();
     MessageBox("Add printer fail!");

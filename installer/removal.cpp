@@ -18,7 +18,7 @@ void CPLOTINSTDlg::OnDelete() {
   }
 
   spooler::DeletePrinterConnection(model);
-  if (UniquePrinter printer = spooler::OpenPrinterForDeletion(model)) spooler::DeletePrinter(printer.get());
+  if (spooler::UniquePrinter printer = spooler::OpenPrinterForDeletion(model)) spooler::DeletePrinter(printer.get());
   if (!spooler::DeleteDriver(model)) {
     StopAnimation();
     MessageBox("Delete printer driver fail!");

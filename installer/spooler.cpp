@@ -2,9 +2,47 @@
 
 #include <cstring>
 
+#include "system_dll.h"
+
 namespace spooler {
 
 namespace {
+
+// The spooler's DLL is no KnownDLL: imported by name it would be looked for
+// beside the program first, before any code of the program runs. It is
+// therefore loaded from the system directory when first needed.
+#define WINSPOOL_FUNCTION(name) decltype(&::name) name = SystemFunction<decltype(&::name)>("winspool.drv", #name)
+struct Winspool {
+  WINSPOOL_FUNCTION(AddPrinterA);
+  WINSPOOL_FUNCTION(AddPrinterDriverA);
+  WINSPOOL_FUNCTION(ClosePrinter);
+  WINSPOOL_FUNCTION(ConfigurePortA);
+  WINSPOOL_FUNCTION(DeletePrinter);
+  WINSPOOL_FUNCTION(DeletePrinterConnectionA);
+  WINSPOOL_FUNCTION(DeletePrinterDriverA);
+  WINSPOOL_FUNCTION(EnumPortsA);
+  WINSPOOL_FUNCTION(EnumPrinterDriversA);
+  WINSPOOL_FUNCTION(GetPrinterDriverDirectoryA);
+  WINSPOOL_FUNCTION(OpenPrinterA);
+  WINSPOOL_FUNCTION(SetPrinterDataA);
+};
+#undef WINSPOOL_FUNCTION
+
+const Winspool& Api() {
+  static const Winspool api;
+  return api;
+}
+
+// Calls a spooler function; a function the DLL did not give fails as the
+// call itself would, with a zero result.
+template <class Function, class... Args>
+auto Call(Function function, Args... args) -> decltype(function(args...)) {
+  if (function == nullptr) {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return {};
+  }
+  return function(args...);
+}
 
 char kEnvironment[] = "Windows NT x86";
 
@@ -41,25 +79,25 @@ Records<Record> EnumerateRecords(Enumerate enumerate) {
 
 Records<DRIVER_INFO_1A> EnumDrivers() {
   return EnumerateRecords<DRIVER_INFO_1A>([](BYTE* buf, DWORD size, DWORD* needed, DWORD* count) {
-    return ::EnumPrinterDriversA(nullptr, kCallerEnvironment, 1, buf, size, needed, count);
+    return Call(Api().EnumPrinterDriversA, nullptr, kCallerEnvironment, 1, buf, size, needed, count);
   });
 }
 
 Records<PORT_INFO_1A> EnumPorts() {
   return EnumerateRecords<PORT_INFO_1A>([](BYTE* buf, DWORD size, DWORD* needed, DWORD* count) {
-    return ::EnumPortsA(nullptr, 1, buf, size, needed, count);
+    return Call(Api().EnumPortsA, nullptr, 1, buf, size, needed, count);
   });
 }
 
 void ConfigurePort(HWND owner, const char* portName) {
-  ::ConfigurePortA(nullptr, owner, const_cast<char*>(portName));
+  Call(Api().ConfigurePortA, nullptr, owner, const_cast<char*>(portName));
 }
 
 bool GetDriverDirectory(char (&directory)[256]) {
   DWORD needed = 0;
   directory[0] = '\0';
   // The spooler is told of 150 bytes; the rest of the buffer stays zero.
-  const BOOL ok = ::GetPrinterDriverDirectoryA(nullptr, kEnvironment, 1, reinterpret_cast<BYTE*>(directory),
+  const BOOL ok = Call(Api().GetPrinterDriverDirectoryA, nullptr, kEnvironment, 1, reinterpret_cast<BYTE*>(directory),
                                                150, &needed);
   directory[150] = '\0';
   if (!ok) directory[0] = '\0';
@@ -68,28 +106,28 @@ bool GetDriverDirectory(char (&directory)[256]) {
 
 bool AddDriver(DRIVER_INFO_3A& info) {
   if (info.pEnvironment == nullptr) info.pEnvironment = kCallerEnvironment;
-  const bool added = ::AddPrinterDriverA(nullptr, 3, reinterpret_cast<BYTE*>(&info)) != FALSE;
+  const bool added = Call(Api().AddPrinterDriverA, nullptr, 3, reinterpret_cast<BYTE*>(&info)) != FALSE;
 #ifdef _WIN64
   if (added) {
     DRIVER_INFO_3A own = info;
     own.pEnvironment = kOwnEnvironment;
-    ::AddPrinterDriverA(nullptr, 3, reinterpret_cast<BYTE*>(&own));
+    Call(Api().AddPrinterDriverA, nullptr, 3, reinterpret_cast<BYTE*>(&own));
   }
 #endif
   return added;
 }
 
 UniquePrinter AddPrinter(PRINTER_INFO_2A& info) {
-  return UniquePrinter(::AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
+  return UniquePrinter(Call(Api().AddPrinterA, nullptr, 2, reinterpret_cast<BYTE*>(&info)));
 }
 
 void SetPrinterData(HANDLE printer, const char* valueName, DWORD type, const void* data, DWORD size) {
-  ::SetPrinterDataA(printer, const_cast<char*>(valueName), type,
+  Call(Api().SetPrinterDataA, printer, const_cast<char*>(valueName), type,
                     static_cast<BYTE*>(const_cast<void*>(data)), size);
 }
 
 void DeletePrinterConnection(const char* printerName) {
-  ::DeletePrinterConnectionA(const_cast<char*>(printerName));
+  Call(Api().DeletePrinterConnectionA, const_cast<char*>(printerName));
 }
 
 UniquePrinter OpenPrinterForDeletion(const char* printerName) {
@@ -98,11 +136,13 @@ UniquePrinter OpenPrinterForDeletion(const char* printerName) {
   defaults.pDevMode = nullptr;
   defaults.DesiredAccess = PRINTER_ALL_ACCESS;
   HANDLE printer = nullptr;
-  if (!::OpenPrinterA(const_cast<char*>(printerName), &printer, &defaults)) printer = nullptr;
+  if (!Call(Api().OpenPrinterA, const_cast<char*>(printerName), &printer, &defaults)) printer = nullptr;
   return UniquePrinter(printer);
 }
 
-void DeletePrinter(HANDLE printer) { ::DeletePrinter(printer); }
+void DeletePrinter(HANDLE printer) { Call(Api().DeletePrinter, printer); }
+
+void ClosePrinter(HANDLE printer) { Call(Api().ClosePrinter, printer); }
 
 #ifdef _WIN64
 namespace {
@@ -111,11 +151,11 @@ namespace {
 // the spooler made of its files.
 void DeleteOwnDriver(const char* driverName) {
   auto drivers = EnumerateRecords<DRIVER_INFO_3A>([](BYTE* buf, DWORD size, DWORD* needed, DWORD* count) {
-    return ::EnumPrinterDriversA(nullptr, kOwnEnvironment, 3, buf, size, needed, count);
+    return Call(Api().EnumPrinterDriversA, nullptr, kOwnEnvironment, 3, buf, size, needed, count);
   });
   for (const DRIVER_INFO_3A& driver : drivers) {
     if (driver.pName == nullptr || std::strcmp(driver.pName, driverName) != 0) continue;
-    if (!::DeletePrinterDriverA(nullptr, kOwnEnvironment, const_cast<char*>(driverName))) return;
+    if (!Call(Api().DeletePrinterDriverA, nullptr, kOwnEnvironment, const_cast<char*>(driverName))) return;
     for (const char* file : {driver.pDriverPath, driver.pDataFile, driver.pConfigFile})
       if (file != nullptr) ::DeleteFileA(file);
     return;
@@ -129,7 +169,7 @@ bool DeleteDriver(const char* driverName) {
 #ifdef _WIN64
   DeleteOwnDriver(driverName);
 #endif
-  return ::DeletePrinterDriverA(nullptr, kEnvironment, const_cast<char*>(driverName)) != FALSE;
+  return Call(Api().DeletePrinterDriverA, nullptr, kEnvironment, const_cast<char*>(driverName)) != FALSE;
 }
 
 }  // namespace spooler

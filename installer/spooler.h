@@ -11,6 +11,14 @@
 
 namespace spooler {
 
+void ClosePrinter(HANDLE printer);
+
+struct PrinterTraits {
+  static HANDLE Invalid() { return nullptr; }
+  static void Close(HANDLE h) { ClosePrinter(h); }
+};
+using UniquePrinter = UniqueHandle<HANDLE, PrinterTraits>;
+
 // An enumeration's records, in a zero-filled buffer of the size the spooler
 // asked for; the buffer frees itself.
 template <class Record>

@@ -16,8 +16,12 @@ fail() {
   failures=$((failures + 1))
 }
 
-# Windows' own DLLs; anything else would have to ship beside the programs.
-system_dlls=" kernel32.dll user32.dll gdi32.dll advapi32.dll ole32.dll oleaut32.dll winspool.drv shlwapi.dll comctl32.dll shell32.dll msvcrt.dll "
+# Imports are resolved before the programs run their first instruction, so
+# they may only name Windows' KnownDLLs, which come from the system and never
+# from beside the program (the spooler and the common controls are no
+# KnownDLLs: the programs load them from the system directory themselves).
+known_dlls=" kernel32.dll user32.dll gdi32.dll advapi32.dll ole32.dll oleaut32.dll shlwapi.dll shell32.dll comdlg32.dll msvcrt.dll "
+max_size=$((400 * 1024))
 
 for program in "${programs[@]}"; do
   exe=build/windows/$program
@@ -30,8 +34,10 @@ for program in "${programs[@]}"; do
   dlls=$(grep -oP 'DLL Name: \K\S+' <<<"$headers" | tr '[:upper:]' '[:lower:]')
   [ -n "$dlls" ] || fail "$name lists no imports"
   for dll in $dlls; do
-    [[ $system_dlls == *" $dll "* ]] || fail "$name imports $dll, not a Windows system DLL"
+    [[ $known_dlls == *" $dll "* ]] || fail "$name imports $dll, not one of Windows' KnownDLLs"
   done
+  size=$(stat -c %s "$exe")
+  [ "$size" -le "$max_size" ] || fail "$name is $size bytes, more than 400 KiB"
 
   sections=$($objdump -h "$exe")
   # A section's flags are on the line after its name; CODE without READONLY

@@ -9,11 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "bench.h"
 #include "dialog.h"
 #include "package.h"
 #include "support.h"
-
-namespace {
 
 double Now() {
   static LARGE_INTEGER frequency = [] {
@@ -26,24 +25,24 @@ double Now() {
   return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-struct Summary {
-  double median, max;
-};
-
-Summary Summarise(std::vector<double> ms) {
-  std::sort(ms.begin(), ms.end());
-  return {ms[ms.size() / 2], ms.back()};
+Summary Summarise(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return {values[values.size() / 2], values.back()};
 }
 
 void Row(const char* what, size_t runs, const Summary& s) {
-  std::printf("| %-44s | %4zu | %9.2f | %9.2f |\n", what, runs, s.median, s.max);
+  std::printf("| %-52s | %4zu | %9.2f | %9.2f |\n", what, runs, s.median, s.max);
 }
+
+namespace {
 
 class HostedDialog : public CPLOTINSTDlg {
  public:
   using CPLOTINSTDlg::m_frameBusy;
   using CPLOTINSTDlg::m_removing;
 };
+
+}  // namespace
 
 // StopAnimation at points spread over the frame pause.
 std::vector<double> StopLatencies(int runs) {
@@ -81,9 +80,11 @@ std::vector<double> BareThreadStops(int runs) {
   return ms;
 }
 
+namespace {
 const char kPortsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 const char kBenchPort[] = "COM89:";
 const char* const kPackages[3] = {"Data1.CAB", "Data2.CAB", "Data3.CAB"};
+}  // namespace
 
 // Install and Delete of the real program, click to message box, in a
 // working folder holding a package of driver-sized files.
@@ -147,21 +148,3 @@ bool InstallAndDeleteTimes(int runs, std::vector<double>& install, std::vector<d
   return ok;
 }
 
-}  // namespace
-
-int main() {
-  constexpr int kStopRuns = 40, kRuns = 9;
-  const std::vector<double> stops = StopLatencies(kStopRuns);
-  const std::vector<double> bare = BareThreadStops(kStopRuns);
-  std::vector<double> install, remove;
-  const bool ran = InstallAndDeleteTimes(kRuns, install, remove);
-
-  std::printf("| %-44s | %4s | %9s | %9s |\n", "measured (ms)", "runs", "median", "max");
-  std::printf("|%s|------|-----------|-----------|\n", std::string(46, '-').c_str());
-  Row("StopAnimation, stop anywhere in the pause", stops.size(), Summarise(stops));
-  Row("bare thread: signal and join (floor)", bare.size(), Summarise(bare));
-  if (!install.empty()) Row("Install: click to \"Install success!\"", install.size(), Summarise(install));
-  if (!remove.empty()) Row("Delete: click to \"Delete success!\"", remove.size(), Summarise(remove));
-  if (!ran) std::printf("install/delete runs did not complete\n");
-  return ran ? 0 : 1;
-}

@@ -1,13 +1,23 @@
 #!/usr/bin/env bash
-# Builds the installer benchmark for 64-bit Wine and runs it in a Wine session
-# of its own prefix, so that it never meets a test run's printers. Prints a
-# table of medians.
+# The benchmarks, one command, one table: builds the shipped programs (for
+# their sizes and imports) and the x86_64 build with the benchmark program,
+# runs it in a Wine session of its own prefix (so that it never meets a test
+# run's printers), and adds the executables' sizes and imports to the table.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-cmake -S bench -B build/bench -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-cmake --build build/bench >/dev/null
+cmake --preset windows >/dev/null
+cmake --build --preset windows >/dev/null
+cmake --preset wine-tests >/dev/null
+cmake --build --preset wine-tests --target bench >/dev/null
 source scripts/wine-session.sh
-wine_session_start "$root/build/bench/prefix"
-scripts/wine build/bench/installer_bench.exe </dev/null
+wine_session_start "$root/build/bench-prefix"
+status=0
+scripts/wine build/wine-tests/bench/bench.exe </dev/null | tr -d '\r' || status=$?
+for exe in build/windows/installer/PLOTINST.exe build/windows/deployer/AddonDeploy.exe; do
+  size=$(stat -c %s "$exe")
+  imports=$(i686-w64-mingw32-objdump -p "$exe" | grep -oP 'DLL Name: \K\S+' | tr '[:upper:]' '[:lower:]' | sort | tr '\n' ' ')
+  printf '| %-52s | %4s | %9.1f | %9s |\n' "$(basename "$exe") (32-bit), KiB (goal <= 400)" 1 "$(echo "$size / 1024" | bc -l)" ""
+  printf '|   imports: %-94s|\n' "$imports"
+done
+exit $status

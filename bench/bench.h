@@ -1,0 +1,26 @@
+// Pieces shared by the benchmarks: a millisecond clock and the table's rows.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+double Now();  // milliseconds
+
+struct Summary {
+  double median, max;
+};
+Summary Summarise(std::vector<double> values);
+void Row(const char* what, size_t runs, const Summary& s);
+
+// Installer pieces (installer_bench.cpp).
+std::vector<double> StopLatencies(int runs);
+std::vector<double> BareThreadStops(int runs);
+bool InstallAndDeleteTimes(int runs, std::vector<double>& install, std::vector<double>& remove);
+
+// Start-up of the programs beside the floor, and their peak working sets in
+// KiB while the dialog is open (startup_bench.cpp).
+struct StartupRuns {
+  std::vector<double> floor, installer, deployer;
+  std::vector<double> floorKiB, installerKiB, deployerKiB;
+};
+bool StartupTimes(int runs, StartupRuns& out);

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <functional>
+#include <random>
 #include <vector>
 
 #include "dialog.h"
@@ -294,6 +295,48 @@ TEST_F(InstallerAnimation, RepeatedStartAndStopLeavesNothingBehind) {
   EXPECT_EQ(LowestFreeHandle(), freeHandle);
   EXPECT_EQ(GdiObjectCount(), gdi);
   EXPECT_EQ(FrameOnScreen(m_hwnd), 152);
+}
+
+// Thousands of starts and stops as fast as the user-interface thread can
+// issue them, each stop at a random moment: before the first frame, inside a
+// frame, or somewhere in a pause.
+TEST_F(InstallerAnimation, HammeredStartAndStopNeitherHangsNorLeavesAThreadOrAPartFrame) {
+  m_dialog.StartAnimation();
+  WatchFrames(m_hwnd, 1);
+  m_dialog.StopAnimation();
+  const int threads = CountThreads();
+  const int gdi = GdiObjectCount();
+  const UINT_PTR freeHandle = LowestFreeHandle();
+
+  std::mt19937 random(20261208);
+  int midFrame = 0;
+  for (int i = 0; i < 3000; ++i) {
+    m_dialog.m_removing = static_cast<int32_t>(random() % 2);
+    ASSERT_NE(m_dialog.StartAnimation(), nullptr) << "cycle " << i;
+    switch (random() % 4) {
+      case 0:  // at once, usually before the first frame
+        break;
+      case 1:  // the moment the thread enters a frame
+        for (int spin = 0; spin < 1000000 && m_dialog.m_frameBusy == 0; ++spin) ::SwitchToThread();
+        if (m_dialog.m_frameBusy != 0) ++midFrame;
+        break;
+      default:  // anywhere in the first frame or the pause after it
+        ::Sleep(random() % 8);
+        break;
+    }
+    m_dialog.StopAnimation();
+    ASSERT_EQ(m_dialog.m_animThread, nullptr) << "cycle " << i;
+    // The blank frame is whole and nothing draws over it afterwards.
+    if (i % 10 == 0) {
+      ASSERT_EQ(FrameOnScreen(m_hwnd), 152) << "cycle " << i;
+    }
+  }
+  EXPECT_GT(midFrame, 100) << "too few stops landed inside a frame to show anything";
+  ::Sleep(400);  // longer than a pause: a thread left over would draw by now
+  EXPECT_EQ(FrameOnScreen(m_hwnd), 152);
+  EXPECT_EQ(CountThreads(), threads);
+  EXPECT_EQ(LowestFreeHandle(), freeHandle);
+  EXPECT_EQ(GdiObjectCount(), gdi);
 }
 
 }  // namespace

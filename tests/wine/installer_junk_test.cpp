@@ -1,6 +1,7 @@
 // The installer on registries and spoolers that other software has filled:
 // thousands of entries, values of the wrong size, overlong list entries.
 #include <gtest/gtest.h>
+#include <aclapi.h>
 
 #include <string>
 #include <vector>
@@ -18,6 +19,29 @@ const std::string kPlotter = "##?#USB#Vid_0483&Pid_5750#JUNK#{28d78fad-5a12-11d1
 int FoundPort() {
   CPLOTINSTDlg dlg;
   return dlg.FindPlotterUsbPort();
+}
+
+// Denies everyone reading the key's values, or lifts that again.
+bool DenyReading(const std::string& path, bool deny) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS) return false;
+  PACL acl = nullptr;
+  if (deny) {
+    EXPLICIT_ACCESS_A entry{};
+    entry.grfAccessPermissions = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
+    entry.grfAccessMode = DENY_ACCESS;
+    entry.grfInheritance = NO_INHERITANCE;
+    entry.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+    entry.Trustee.ptstrName = const_cast<char*>("EVERYONE");
+    ::SetEntriesInAclA(1, &entry, nullptr, &acl);
+  }
+  SECURITY_DESCRIPTOR sd;
+  ::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+  ::SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+  const bool ok = ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd) == ERROR_SUCCESS;
+  ::RegCloseKey(key);
+  if (acl != nullptr) ::LocalFree(acl);
+  return ok;
 }
 
 }  // namespace
@@ -79,4 +103,78 @@ TEST(InstallerJunk, HundredsOfPortsAndAnOverlongEntryKeepTheListSound) {
   const int fits = static_cast<int>(::SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(fitting.c_str())));
   SelectComboEntry(dlg.m_hWnd, IDC_PORT, fits);
   EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dlg.m_hWnd, IDC_CONFIG)));
+}
+
+// A plotter entry, created relative to the device class: Wine's ANSI
+// registry calls refuse a full path longer than 260 characters.
+class PlotterEntry {
+ public:
+  PlotterEntry(const std::string& name, DWORD port) : m_name(name) {
+    ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClass.c_str(), 0, KEY_ALL_ACCESS, &m_class);
+    HKEY entry = nullptr;
+    if (m_class != nullptr)
+      ::RegCreateKeyExA(m_class, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &entry, nullptr);
+    m_created = entry != nullptr && SetUnder(entry, "#\\Control", "Linked", 1) &&
+                SetUnder(entry, "#\\Device Parameters", "Port Number", port);
+    if (entry != nullptr) ::RegCloseKey(entry);
+  }
+  ~PlotterEntry() {
+    if (m_class == nullptr) return;
+    ::RegDeleteTreeA(m_class, m_name.c_str());
+    ::RegCloseKey(m_class);
+  }
+  PlotterEntry(const PlotterEntry&) = delete;
+  PlotterEntry& operator=(const PlotterEntry&) = delete;
+  bool Created() const { return m_created; }
+
+ private:
+  static bool SetUnder(HKEY parent, const char* path, const char* name, DWORD value) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(parent, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+      return false;
+    const bool set = ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4) == 0;
+    ::RegCloseKey(key);
+    return set;
+  }
+
+  std::string m_name;
+  HKEY m_class = nullptr;
+  bool m_created = false;
+};
+
+TEST(InstallerJunk, KeyNamesOfTheLongestLengthsAreHandledSoundly) {
+  // Sorted after the long ones, so the search must pass them to find it.
+  PlotterEntry proper(kPlotter + "Z", 42);
+  ASSERT_TRUE(proper.Created());
+  auto padded = [](size_t length) { return kPlotter + std::string(length - kPlotter.size(), 'P'); };
+  // 255 characters (the longest Windows allows) and 256 (Wine allows it) do
+  // not fit the enumeration buffer: passed over, the search goes on.
+  for (size_t length : {255, 256}) {
+    PlotterEntry overlong(padded(length), 7);
+    ASSERT_TRUE(overlong.Created()) << length;
+    EXPECT_EQ(FoundPort(), 42) << length;
+  }
+  // 254 characters fit. The keys below it are read where the system's ANSI
+  // registry calls take a path of that length, and passed over where they
+  // refuse it (Wine); either way the search neither fails nor overruns.
+  PlotterEntry longest(padded(254), 254);
+  ASSERT_TRUE(longest.Created());
+  const int found = FoundPort();
+  EXPECT_TRUE(found == 254 || found == 42) << found;
+}
+
+TEST(InstallerJunk, AnUnreadableControlKeyCountsAsNotLinked) {
+  Cleanup cleanup;
+  const std::string locked = kClass + "\\" + kPlotter + "L";
+  cleanup.keys.push_back(locked);
+  ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, locked + "\\#\\Control", "Linked", 1));
+  ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, locked + "\\#\\Device Parameters", "Port Number", 77));
+  ASSERT_TRUE(DenyReading(locked + "\\#\\Control", true));
+  HKEY probe = nullptr;
+  const LONG rc = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, (locked + "\\#\\Control").c_str(), 0, KEY_READ, &probe);
+  if (probe != nullptr) ::RegCloseKey(probe);
+  const int found = FoundPort();
+  ASSERT_TRUE(DenyReading(locked + "\\#\\Control", false));
+  ASSERT_EQ(rc, ERROR_ACCESS_DENIED) << "the system did not keep the key from being read";
+  EXPECT_EQ(found, -1);
 }

@@ -155,6 +155,8 @@ TEST(DeployerHostDetect, ConfigDirMustReadWithinItsBuffer) {
       {REG_SZ, folder + std::string(257, 'a') + '\0', false},  // 261 bytes
       {REG_BINARY, folder + std::string(256, 'a'), true},      // 259 bytes, unterminated
       {REG_BINARY, folder + std::string(257, 'a'), false},     // 260 bytes, unterminated
+      {REG_SZ, folder + std::string(5000, 'a') + '\0', false},  // thousands of bytes over
+      {REG_BINARY, std::string(70000, '\xff'), false},
       {REG_SZ, std::string(1, '\0'), true},
       {REG_DWORD, std::string(4, '\x01'), true},
       {REG_EXPAND_SZ, std::string("%TEMP%\\Config") + '\0', true},

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <tlhelp32.h>
-#include <winternl.h>
 
 #include <atomic>
 #include <functional>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "dialog.h"
+#include "process_resources.h"
 #include "support.h"
 
 namespace {
@@ -78,42 +78,6 @@ int CountThreads() {
     if (entry.th32OwnerProcessID == ::GetCurrentProcessId()) ++count;
   ::CloseHandle(snapshot);
   return count;
-}
-
-// Wine answers GetGuiResources and GetProcessHandleCount with 0, so the
-// objects are counted where both systems keep them: GDI objects in the
-// process's GDI handle table (the 64-bit layout), handles by the lowest free
-// slot, which any handle left open pushes up.
-struct GdiTableEntry {
-  UINT64 object;
-  ULONG owner;
-  USHORT unique;
-  UCHAR type;
-  UCHAR flags;
-  UINT64 user;
-};
-static_assert(sizeof(void*) == 8, "the GDI table layout below is the 64-bit one");
-
-int GdiObjectCount() {
-  using Query = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-  const auto query = reinterpret_cast<Query>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
-  PROCESS_BASIC_INFORMATION info{};
-  if (query == nullptr || query(::GetCurrentProcess(), ProcessBasicInformation, &info, sizeof info, nullptr) != 0)
-    return -1;
-  const BYTE* peb = reinterpret_cast<const BYTE*>(info.PebBaseAddress);
-  const auto* table = *reinterpret_cast<GdiTableEntry* const*>(peb + 0xF8);  // GdiSharedHandleTable
-  if (table == nullptr) return -1;
-  int count = 0;
-  for (int i = 0; i < 0x10000; ++i)
-    if (table[i].type != 0) ++count;
-  return count;
-}
-
-UINT_PTR LowestFreeHandle() {
-  HANDLE probe = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  ::CloseHandle(probe);
-  return reinterpret_cast<UINT_PTR>(probe);
 }
 
 class InstallerAnimation : public ::testing::Test {
@@ -278,9 +242,9 @@ TEST_F(InstallerAnimation, RepeatedStartAndStopLeavesNothingBehind) {
   WatchFrames(m_hwnd, 1);
   m_dialog.StopAnimation();
   const int threads = CountThreads();
-  const int gdi = GdiObjectCount();
-  const UINT_PTR freeHandle = LowestFreeHandle();
-  ASSERT_GT(gdi, 0);
+  const ProcessResources before = MeasureProcess(::GetCurrentProcess());
+  ASSERT_GT(before.gdiObjects, 0);
+  ASSERT_GT(before.handles, 0);
 
   for (int i = 0; i < 200; ++i) {
     m_dialog.m_removing = i % 2;
@@ -291,9 +255,10 @@ TEST_F(InstallerAnimation, RepeatedStartAndStopLeavesNothingBehind) {
     ASSERT_EQ(m_dialog.m_animThread, nullptr) << "cycle " << i;
   }
 
+  const ProcessResources after = MeasureProcess(::GetCurrentProcess());
   EXPECT_EQ(CountThreads(), threads);
-  EXPECT_EQ(LowestFreeHandle(), freeHandle);
-  EXPECT_EQ(GdiObjectCount(), gdi);
+  EXPECT_EQ(after.handles, before.handles);
+  EXPECT_EQ(after.gdiObjects, before.gdiObjects);
   EXPECT_EQ(FrameOnScreen(m_hwnd), 152);
 }
 
@@ -305,8 +270,8 @@ TEST_F(InstallerAnimation, HammeredStartAndStopNeitherHangsNorLeavesAThreadOrAPa
   WatchFrames(m_hwnd, 1);
   m_dialog.StopAnimation();
   const int threads = CountThreads();
-  const int gdi = GdiObjectCount();
-  const UINT_PTR freeHandle = LowestFreeHandle();
+  const ProcessResources before = MeasureProcess(::GetCurrentProcess());
+  ASSERT_GT(before.gdiObjects, 0);
 
   std::mt19937 random(20261208);
   int midFrame = 0;
@@ -334,9 +299,10 @@ TEST_F(InstallerAnimation, HammeredStartAndStopNeitherHangsNorLeavesAThreadOrAPa
   EXPECT_GT(midFrame, 100) << "too few stops landed inside a frame to show anything";
   ::Sleep(400);  // longer than a pause: a thread left over would draw by now
   EXPECT_EQ(FrameOnScreen(m_hwnd), 152);
+  const ProcessResources after = MeasureProcess(::GetCurrentProcess());
   EXPECT_EQ(CountThreads(), threads);
-  EXPECT_EQ(LowestFreeHandle(), freeHandle);
-  EXPECT_EQ(GdiObjectCount(), gdi);
+  EXPECT_EQ(after.handles, before.handles);
+  EXPECT_EQ(after.gdiObjects, before.gdiObjects);
 }
 
 }  // namespace

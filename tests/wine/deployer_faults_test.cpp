@@ -1,0 +1,193 @@
+// Deployment into host folders that refuse it, against Wine's real registry
+// and file system: every host folder and the plug-in's own files are compared
+// before and after, so that a failed or partial deployment is seen to touch
+// nothing but the files it was asked to place.
+//
+// These tests run as root, and then Wine enforces neither folder access lists
+// nor a folder's read-only attribute. What it does refuse is a file where a
+// folder stands and the reverse, and files held open by another.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <aclapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "deployer_core_fixture.h"
+#include "handles.h"
+#include "host_detect.h"
+#include "snapshot.h"
+#include "support.h"
+
+using namespace deployer_core_test;
+
+namespace {
+
+// Long enough for a deployment that meets no host at all; a deployment that
+// waits out a denial for good would take 25 minutes.
+constexpr DWORD kDeployBoundMs = 15000;
+
+// Sets or clears an access list on a folder that denies everyone everything.
+bool DenyEveryone(const std::string& path, bool deny) {
+  PACL acl = nullptr;
+  if (deny) {
+    EXPLICIT_ACCESS_A entry{};
+    entry.grfAccessPermissions = GENERIC_ALL;
+    entry.grfAccessMode = DENY_ACCESS;
+    entry.grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
+    entry.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+    entry.Trustee.ptstrName = const_cast<char*>("EVERYONE");
+    if (::SetEntriesInAclA(1, &entry, nullptr, &acl) != ERROR_SUCCESS) return false;
+  }
+  // No list at all grants everyone full access again.
+  const SECURITY_INFORMATION what =
+      DACL_SECURITY_INFORMATION | (deny ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+  const DWORD rc =
+      ::SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT, what, nullptr, nullptr, acl, nullptr);
+  if (acl) ::LocalFree(acl);
+  return rc == ERROR_SUCCESS;
+}
+
+// A drive letter that names nothing in this prefix.
+char UnmappedDrive() {
+  for (char letter = 'Q'; letter <= 'Y'; ++letter) {
+    const char root[] = {letter, ':', '\\', '\0'};
+    if (::GetDriveTypeA(root) == DRIVE_NO_ROOT_DIR) return letter;
+  }
+  return '\0';
+}
+
+// A host under a fresh temporary root, and the plug-in's files beside this
+// test program, each with contents of its own.
+class DeployerFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH] = "";
+    ASSERT_NE(::GetTempPathA(sizeof temp, temp), 0u);
+    m_root = std::string(temp) + UniqueName("faults");
+    ASSERT_TRUE(::CreateDirectoryA(m_root.c_str(), nullptr));
+    m_host = m_root + "\\Host";
+    m_configDir = m_host + "\\Config";
+    m_draw = m_host + "\\Draw";
+    const std::string tag = UniqueName("src");
+    m_module32 = "module32 " + tag;
+    m_module64 = "module64 " + tag;
+    m_bitmap = "bitmap " + tag;
+    ASSERT_TRUE(WriteFileBytes(Source("Marlotrim32.cpg"), m_module32));
+    ASSERT_TRUE(WriteFileBytes(Source("Marlotrim64.cpg"), m_module64));
+    ASSERT_TRUE(WriteFileBytes(Source("Marlotrim.bmp"), m_bitmap));
+  }
+
+  void TearDown() override {
+    for (const std::string& folder : m_denied) DenyEveryone(folder, false);
+    for (const char* name : {"Marlotrim32.cpg", "Marlotrim64.cpg", "Marlotrim.bmp"})
+      ::DeleteFileA(Source(name).c_str());
+    RemoveTree(m_root);
+    for (int v : m_versions) {
+      Unregister(v, false);
+      Unregister(v, true);
+    }
+  }
+
+  static std::string Source(const char* name) { return ProgramFolder() + "\\" + name; }
+
+  void Host(int v, bool edition64, const std::string& configDir) {
+    m_versions.push_back(v);
+    ASSERT_TRUE(Register(v, edition64, configDir));
+  }
+
+  // A fresh host folder for the next case.
+  void ResetHostFolder() {
+    RemoveTree(m_host);
+    ASSERT_TRUE(::CreateDirectoryA(m_host.c_str(), nullptr));
+  }
+
+  // The paths below are relative to the temporary root.
+  struct Folders {
+    FolderSnapshot hosts, sources;
+  };
+  Folders Snap() const { return {FolderSnapshot::Take(m_root), FolderSnapshot::Take(ProgramFolder(), "Marlotrim*")}; }
+
+  std::string m_root, m_host, m_configDir, m_draw;
+  std::string m_module32, m_module64, m_bitmap;
+  std::vector<int> m_versions;
+  std::vector<std::string> m_denied;
+};
+
+TEST_F(DeployerFaults, FileWhereAFolderBelongsFailsAndChangesNothing) {
+  struct Case {
+    const char* file;  // below the host folder
+    bool edition64;
+  };
+  const Case cases[] = {{"Draw", false}, {"Draw\\Plugins", false}, {"Draw\\Plugins64", true}};
+  int v = 961;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    ResetHostFolder();
+    if (std::string(c.file) != "Draw") {
+      ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
+    }
+    ASSERT_TRUE(WriteFileBytes(m_host + "\\" + c.file, "not a folder"));
+    Host(v, c.edition64, m_configDir);
+    const Folders before = Snap();
+
+    EXPECT_EQ(Deploy(v, c.edition64), 0);
+    const Folders after = Snap();
+    EXPECT_TRUE(Unchanged(before.hosts, after.hosts));
+    EXPECT_TRUE(Unchanged(before.sources, after.sources));
+    ++v;
+  }
+}
+
+TEST_F(DeployerFaults, UnreachableConfigDirFailsPromptlyAndChangesNothing) {
+  const char drive = UnmappedDrive();
+  ASSERT_NE(drive, '\0') << "every letter from Q to Y is mapped";
+  const std::string configDirs[] = {
+      std::string(1, drive) + ":\\nowhere\\Config",
+      "\\\\nohost.invalid\\share\\Config",
+      "\\\\nohost.invalid\\Config",
+  };
+  int v = 971;
+  for (const std::string& configDir : configDirs) {
+    SCOPED_TRACE(configDir);
+    for (bool edition64 : {false, true}) {
+      Host(v, edition64, configDir);
+      // Registered is all the check asks: the folder is not looked at.
+      EXPECT_TRUE(IsCorelVersionInstalled(v, edition64));
+      const Folders before = Snap();
+
+      AsyncDeploy deploy(v, edition64);
+      ASSERT_TRUE(deploy.Finish(kDeployBoundMs)) << "still deploying after " << deploy.Elapsed() << " ms";
+      std::printf("%s (%s edition): false after %llu ms\n", configDir.c_str(), edition64 ? "64-bit" : "32-bit",
+                  deploy.Elapsed());
+      EXPECT_FALSE(deploy.Result());
+      const Folders after = Snap();
+      EXPECT_TRUE(Unchanged(before.hosts, after.hosts));
+      EXPECT_TRUE(Unchanged(before.sources, after.sources));
+    }
+    ++v;
+  }
+}
+
+TEST_F(DeployerFaults, DrawFolderThatDeniesAccessFailsAndChangesNothing) {
+  ASSERT_TRUE(::CreateDirectoryA(m_host.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(m_draw + "\\Draw.ini", "the host's own"));
+  Host(981, false, m_configDir);
+  m_denied.push_back(m_draw);
+  ASSERT_TRUE(DenyEveryone(m_draw, true));
+  const std::string probe = m_draw + "\\probe";
+  if (::CreateDirectoryA(probe.c_str(), nullptr)) {
+    ::RemoveDirectoryA(probe.c_str());
+    GTEST_SKIP() << "the file system here does not enforce the folder's access list";
+  }
+  const Folders before = Snap();
+
+  EXPECT_EQ(Deploy(981, false), 0);
+  const Folders after = Snap();
+  EXPECT_TRUE(Unchanged(before.hosts, after.hosts));
+  EXPECT_TRUE(Unchanged(before.sources, after.sources));
+}
+
+}  // namespace

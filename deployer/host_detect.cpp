@@ -65,10 +65,14 @@ bool DeployPlugin(int majorVersion, bool is64BitEdition) {
   // there, and the copies below then fail.
   if (!::PathIsDirectoryA(paths.pluginFolder)) ::CreateDirectoryA(paths.pluginFolder, nullptr);
 
-  bool copied = ReplaceModule(
-      [&]() -> unsigned long { return ::DeleteFileA(paths.moduleDestination) ? 0 : ::GetLastError(); },
-      [](unsigned ms) { ::Sleep(ms); },
-      [&] { return ::CopyFileA(paths.moduleSource, paths.moduleDestination, TRUE) != FALSE; });
+  // A folder in the module's place denies its deletion for good: waiting
+  // that out would stall for minutes, and no copy could take its place.
+  bool copied = false;
+  if (!::PathIsDirectoryA(paths.moduleDestination))
+    copied = ReplaceModule(
+        [&]() -> unsigned long { return ::DeleteFileA(paths.moduleDestination) ? 0 : ::GetLastError(); },
+        [](unsigned ms) { ::Sleep(ms); },
+        [&] { return ::CopyFileA(paths.moduleSource, paths.moduleDestination, TRUE) != FALSE; });
 
   ::DeleteFileA(paths.bitmapDestination);
   if (::CopyFileA(paths.bitmapSource, paths.bitmapDestination, TRUE)) copied = true;

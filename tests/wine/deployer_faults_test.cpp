@@ -190,4 +190,39 @@ TEST_F(DeployerFaults, DrawFolderThatDeniesAccessFailsAndChangesNothing) {
   EXPECT_TRUE(Unchanged(before.sources, after.sources));
 }
 
+TEST_F(DeployerFaults, FolderInTheModulesPlaceIsNotWaitedOn) {
+  const std::string plugins = m_draw + "\\Plugins";
+  const std::string relative = "Host\\Draw\\Plugins\\";
+  ASSERT_TRUE(::CreateDirectoryA(m_host.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(plugins.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA((plugins + "\\Marlotrim.cpg").c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(plugins + "\\Marlotrim.cpg\\inside.txt", "someone else's"));
+  ASSERT_TRUE(WriteFileBytes(plugins + "\\Marlotrim.bmp", "old bitmap"));
+  Host(991, false, m_configDir);
+  {
+    // Deleting a folder as a file is denied for good, unlike a host's hold.
+    const Folders before = Snap();
+    AsyncDeploy deploy(991, false);
+    ASSERT_TRUE(deploy.Finish(kDeployBoundMs)) << "still deploying after " << deploy.Elapsed() << " ms";
+    EXPECT_TRUE(deploy.Result());
+    const Folders after = Snap();
+    EXPECT_TRUE(ChangedExactly(before.hosts, after.hosts, {relative + "Marlotrim.bmp"}));
+    EXPECT_TRUE(Unchanged(before.sources, after.sources));
+    EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.bmp"), m_bitmap);
+  }
+  {
+    // With the bitmap's place taken as well, nothing is deployed.
+    ASSERT_TRUE(::DeleteFileA((plugins + "\\Marlotrim.bmp").c_str()));
+    ASSERT_TRUE(::CreateDirectoryA((plugins + "\\Marlotrim.bmp").c_str(), nullptr));
+    const Folders before = Snap();
+    AsyncDeploy deploy(991, false);
+    ASSERT_TRUE(deploy.Finish(kDeployBoundMs)) << "still deploying after " << deploy.Elapsed() << " ms";
+    EXPECT_FALSE(deploy.Result());
+    const Folders after = Snap();
+    EXPECT_TRUE(Unchanged(before.hosts, after.hosts));
+    EXPECT_TRUE(Unchanged(before.sources, after.sources));
+  }
+}
+
 }  // namespace

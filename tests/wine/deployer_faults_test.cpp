@@ -225,4 +225,49 @@ TEST_F(DeployerFaults, FolderInTheModulesPlaceIsNotWaitedOn) {
   }
 }
 
+TEST_F(DeployerFaults, HeldModuleIsReplacedOnlyOnceItsNameIsFree) {
+  const std::string plugins = m_draw + "\\Plugins64";
+  const std::string module = plugins + "\\Marlotrim.cpg";
+  const std::string relative = "Host\\Draw\\Plugins64\\";
+  ASSERT_TRUE(::CreateDirectoryA(m_host.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(plugins.c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(module, "old module"));
+  ASSERT_TRUE(WriteFileBytes(plugins + "\\Marlotrim.bmp", "old bitmap"));
+  ASSERT_TRUE(WriteFileBytes(plugins + "\\Other.cpg", "another plug-in"));
+  Host(992, true, m_configDir);
+  {
+    // Held without delete sharing: the module stays, only the bitmap moves.
+    UniqueFile held(::CreateFileA(module.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    const Folders before = Snap();
+    EXPECT_EQ(Deploy(992, true), 1);
+    const Folders after = Snap();
+    EXPECT_TRUE(ChangedExactly(before.hosts, after.hosts, {relative + "Marlotrim.bmp"}));
+    EXPECT_TRUE(Unchanged(before.sources, after.sources));
+  }
+  EXPECT_EQ(ReadFileBytes(module), "old module");
+  {
+    // Held with delete sharing, as a scanner holds a file: the deletion goes
+    // through, but the name stays taken until the holder lets go.
+    ASSERT_TRUE(WriteFileBytes(plugins + "\\Marlotrim.bmp", "old bitmap"));
+    const Folders before = Snap();
+    UniqueFile held(::CreateFileA(module.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    AsyncDeploy deploy(992, true);
+    // Three periods: a deployment that took the deletion at its word is over by now.
+    WaitUntil([&] { return deploy.Done() || deploy.Elapsed() >= 1500; });
+    held.reset();
+    ASSERT_TRUE(deploy.Finish());
+    EXPECT_TRUE(deploy.Result());
+    EXPECT_EQ(ReadFileBytes(module), m_module64);
+    EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.bmp"), m_bitmap);
+    const Folders after = Snap();
+    EXPECT_TRUE(ChangedExactly(before.hosts, after.hosts, {relative + "Marlotrim.bmp", relative + "Marlotrim.cpg"}));
+    EXPECT_TRUE(Unchanged(before.sources, after.sources));
+  }
+}
+
 }  // namespace

@@ -3,9 +3,10 @@
 // before and after, so that a failed or partial deployment is seen to touch
 // nothing but the files it was asked to place.
 //
-// These tests run as root, and then Wine enforces neither folder access lists
-// nor a folder's read-only attribute. What it does refuse is a file where a
-// folder stands and the reverse, and files held open by another.
+// Wine ignores a folder's read-only attribute and turns an access list into
+// mode bits, which a test run as root passes; the test with a shut folder
+// then says it is skipped. What Wine refuses whoever runs it is a file where
+// a folder belongs and the reverse, and a file that another holds open.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <aclapi.h>
@@ -28,24 +29,33 @@ namespace {
 // waits out a denial for good would take 25 minutes.
 constexpr DWORD kDeployBoundMs = 15000;
 
-// Sets or clears an access list on a folder that denies everyone everything.
-bool DenyEveryone(const std::string& path, bool deny) {
+EXPLICIT_ACCESS_A EveryoneMay(ACCESS_MODE mode, DWORD rights) {
+  EXPLICIT_ACCESS_A entry{};
+  entry.grfAccessPermissions = rights;
+  entry.grfAccessMode = mode;
+  entry.grfInheritance = NO_INHERITANCE;
+  entry.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+  entry.Trustee.ptstrName = const_cast<char*>("EVERYONE");
+  return entry;
+}
+
+// Shuts a folder to everyone, who may then neither add, enter nor delete
+// anything in it, or opens it again. Wine turns the list into the folder's
+// mode bits and must read the folder to change them back, so a shut folder
+// can still be listed.
+bool ShutFolder(const std::string& path, bool shut) {
+  const EXPLICIT_ACCESS_A shutList[2] = {
+      EveryoneMay(DENY_ACCESS, FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_TRAVERSE | FILE_DELETE_CHILD),
+      EveryoneMay(GRANT_ACCESS, FILE_GENERIC_READ | WRITE_DAC)};
+  const EXPLICIT_ACCESS_A openList[1] = {EveryoneMay(SET_ACCESS, FILE_ALL_ACCESS)};
   PACL acl = nullptr;
-  if (deny) {
-    EXPLICIT_ACCESS_A entry{};
-    entry.grfAccessPermissions = GENERIC_ALL;
-    entry.grfAccessMode = DENY_ACCESS;
-    entry.grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
-    entry.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
-    entry.Trustee.ptstrName = const_cast<char*>("EVERYONE");
-    if (::SetEntriesInAclA(1, &entry, nullptr, &acl) != ERROR_SUCCESS) return false;
-  }
-  // No list at all grants everyone full access again.
-  const SECURITY_INFORMATION what =
-      DACL_SECURITY_INFORMATION | (deny ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
-  const DWORD rc =
-      ::SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT, what, nullptr, nullptr, acl, nullptr);
-  if (acl) ::LocalFree(acl);
+  if (::SetEntriesInAclA(shut ? 2 : 1, const_cast<EXPLICIT_ACCESS_A*>(shut ? shutList : openList), nullptr, &acl) !=
+      ERROR_SUCCESS)
+    return false;
+  const DWORD rc = ::SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
+                                           DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                           nullptr, acl, nullptr);
+  ::LocalFree(acl);
   return rc == ERROR_SUCCESS;
 }
 
@@ -80,7 +90,7 @@ class DeployerFaults : public ::testing::Test {
   }
 
   void TearDown() override {
-    for (const std::string& folder : m_denied) DenyEveryone(folder, false);
+    for (const std::string& folder : m_shut) ShutFolder(folder, false);
     for (const char* name : {"Marlotrim32.cpg", "Marlotrim64.cpg", "Marlotrim.bmp"})
       ::DeleteFileA(Source(name).c_str());
     RemoveTree(m_root);
@@ -112,7 +122,7 @@ class DeployerFaults : public ::testing::Test {
   std::string m_root, m_host, m_configDir, m_draw;
   std::string m_module32, m_module64, m_bitmap;
   std::vector<int> m_versions;
-  std::vector<std::string> m_denied;
+  std::vector<std::string> m_shut;
 };
 
 TEST_F(DeployerFaults, FileWhereAFolderBelongsFailsAndChangesNothing) {
@@ -175,8 +185,8 @@ TEST_F(DeployerFaults, DrawFolderThatDeniesAccessFailsAndChangesNothing) {
   ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
   ASSERT_TRUE(WriteFileBytes(m_draw + "\\Draw.ini", "the host's own"));
   Host(981, false, m_configDir);
-  m_denied.push_back(m_draw);
-  ASSERT_TRUE(DenyEveryone(m_draw, true));
+  m_shut.push_back(m_draw);
+  ASSERT_TRUE(ShutFolder(m_draw, true));
   const std::string probe = m_draw + "\\probe";
   if (::CreateDirectoryA(probe.c_str(), nullptr)) {
     ::RemoveDirectoryA(probe.c_str());

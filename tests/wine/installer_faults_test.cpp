@@ -2,10 +2,11 @@
 // installer driven from outside, the spooler's driver folders compared
 // before and after.
 //
-// These tests run as root, and then Wine lets a program write over a
-// read-only file and enforces neither a folder's read-only attribute nor its
-// access list. What it does refuse is a file where a folder stands and a file
-// held open without sharing; those make the driver directory unwritable here.
+// Wine ignores a folder's read-only attribute and turns read-only files and
+// access lists into mode bits, which a test run as root (as these are) passes.
+// What Wine refuses whoever runs it is a folder where a file belongs and a
+// file held open without sharing; those make the driver directory refuse a
+// driver file here.
 #include <gtest/gtest.h>
 #include <windows.h>
 

@@ -31,14 +31,16 @@ bool Same(const SnapshotEntry& a, const SnapshotEntry& b) {
 }
 
 std::string Describe(const SnapshotEntry& e) {
-  char text[160];
+  char text[96];
   if (IsFolder(e)) {
     std::snprintf(text, sizeof text, "folder, attributes %lx", e.attributes);
-  } else {
-    std::snprintf(text, sizeof text, "file, attributes %lx, %llu bytes, %s %016llx", e.attributes, e.size,
-                  e.readable ? "hash" : "unreadable", static_cast<unsigned long long>(e.hash));
+    return text;
   }
-  return text;
+  std::snprintf(text, sizeof text, "file, attributes %lx, %llu bytes, ", e.attributes, e.size);
+  if (!e.readable) return std::string(text) + "unreadable";
+  char hash[32];
+  std::snprintf(hash, sizeof hash, "hash %016llx", static_cast<unsigned long long>(e.hash));
+  return std::string(text) + hash;
 }
 
 }  // namespace

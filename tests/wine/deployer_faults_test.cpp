@@ -1,6 +1,6 @@
 // Deployment into host folders that refuse it, against Wine's real registry
 // and file system: every host folder and the plug-in's own files are compared
-// before and after, so that a failed or partial deployment is seen to touch
+// before and after, so that a failed or half-done deployment is seen to touch
 // nothing but the files it was asked to place.
 //
 // Wine ignores a folder's read-only attribute and turns an access list into

@@ -103,7 +103,7 @@ class InstallerFaults : public ::testing::Test {
   std::vector<UniqueFile> m_held;
 };
 
-TEST_F(InstallerFaults, RefusedDriverFileFailsWithoutDriverPrinterOrPartialFiles) {
+TEST_F(InstallerFaults, RefusedDriverFileFailsWithoutDriverPrinterOrTruncatedFile) {
   enum class Block { Folder, HeldOpen };
   struct Case {
     int file;  // index into kPackage: the first driver file the folder refuses

@@ -39,6 +39,19 @@ bool ReadConfigDir(HKEY key, char (&text)[kHostPathInputSize]) {
   return true;
 }
 
+// One deletion of the old module: 0 once its name is free for the copy,
+// else the error to judge a retry by.
+unsigned long DeleteOldModule(const char* path) {
+  if (!::DeleteFileA(path)) return ::GetLastError();
+  // A holder that shares deletion keeps the file, and so its name, until it
+  // lets go (the name reads as present, or as access denied, meanwhile); a
+  // copy now would fail and leave no module at all once it has. Such a name
+  // is waited for like a module the host holds.
+  if (::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES || ::GetLastError() == ERROR_ACCESS_DENIED)
+    return ERROR_ACCESS_DENIED;
+  return 0;
+}
+
 }  // namespace
 
 bool IsCorelVersionInstalled(int majorVersion, bool is64BitEdition) {
@@ -65,10 +78,12 @@ bool DeployPlugin(int majorVersion, bool is64BitEdition) {
   // there, and the copies below then fail.
   if (!::PathIsDirectoryA(paths.pluginFolder)) ::CreateDirectoryA(paths.pluginFolder, nullptr);
 
-  bool copied = ReplaceModule(
-      [&]() -> unsigned long { return ::DeleteFileA(paths.moduleDestination) ? 0 : ::GetLastError(); },
-      [](unsigned ms) { ::Sleep(ms); },
-      [&] { return ::CopyFileA(paths.moduleSource, paths.moduleDestination, TRUE) != FALSE; });
+  // A folder in the module's place denies its deletion for good: waiting
+  // that out would stall for minutes, and no copy could take its place.
+  bool copied = false;
+  if (!::PathIsDirectoryA(paths.moduleDestination))
+    copied = ReplaceModule([&] { return DeleteOldModule(paths.moduleDestination); }, [](unsigned ms) { ::Sleep(ms); },
+                           [&] { return ::CopyFileA(paths.moduleSource, paths.moduleDestination, TRUE) != FALSE; });
 
   ::DeleteFileA(paths.bitmapDestination);
   if (::CopyFileA(paths.bitmapSource, paths.bitmapDestination, TRUE)) copied = true;

@@ -9,18 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "installer_fixture.h"
 #include "package.h"
-#include "res/resource.h"
 #include "support.h"
+
+using namespace installer_test;
 
 namespace {
 
-const char kCaption[] = "MarloCutterSetup32(V1.0)";
-const char kBoxCaption[] = "PLOTINST";
-const char kModel[] = "Marlo Cutter";
-const char kEnvironment[] = "Windows NT x86";
-// Where the x86_64 test build registers its second copy of the driver.
-const char kOwnEnvironment[] = "Windows x64";
 const char kPortsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 const char kPrinterKey[] = "System\\CurrentControlSet\\Control\\Print\\Printers\\Marlo Cutter";
 const char kDriverKey[] =
@@ -29,57 +25,6 @@ const char kDriverKey[] =
 // Ports this test adds to the spooler's list, named so that no other test uses them.
 const char kComPort[] = "COM87:";
 const char kUsbPort[] = "USB087";
-
-// Package file and the driver file it becomes, in the order of the package.
-struct PackageEntry {
-  const char* package;
-  const char* driverFile;
-  size_t size;
-};
-const PackageEntry kPackage[3] = {
-    {"Data1.CAB", "VELTRA.dll", 70001},
-    {"Data3.CAB", "VELTRA.pcd", 1023},
-    {"Data2.CAB", "VELTRAUI.dll", 3075},
-};
-
-std::string Exe() { return WinPath(PLOTINST_EXE_UNIX); }
-
-std::string DriverDirectory(const char* environment) {
-  char dir[MAX_PATH] = "";
-  DWORD needed = 0;
-  ::GetPrinterDriverDirectoryA(nullptr, const_cast<char*>(environment), 1, reinterpret_cast<BYTE*>(dir), sizeof dir,
-                               &needed);
-  return dir;
-}
-
-std::string PlotsvcPath() {
-  char dir[MAX_PATH] = "";
-  ::GetSystemDirectoryA(dir, sizeof dir);
-  return std::string(dir) + "\\plotsvc.dll";
-}
-
-// Bytes that differ from file to file and from chunk to chunk.
-std::string StandIn(size_t size, unsigned seed) {
-  std::string bytes(size, '\0');
-  unsigned x = seed * 2654435761u + 1;
-  for (char& c : bytes) {
-    x = x * 1103515245u + 12345u;
-    c = static_cast<char>(x >> 16);
-  }
-  return bytes;
-}
-
-bool DriverRegistered(const char* environment) {
-  DWORD needed = 0, count = 0;
-  ::EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 1, nullptr, 0, &needed, &count);
-  std::vector<BYTE> buffer(needed + 1);
-  if (!::EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 1, buffer.data(), needed, &needed, &count))
-    return false;
-  const auto* drivers = reinterpret_cast<const DRIVER_INFO_1A*>(buffer.data());
-  for (DWORD i = 0; i < count; ++i)
-    if (drivers[i].pName && std::string(drivers[i].pName) == kModel) return true;
-  return false;
-}
 
 struct PrinterFacts {
   bool exists = false;
@@ -110,15 +55,6 @@ PrinterFacts ReadPrinter() {
     facts.modeNo.assign(reinterpret_cast<char*>(data), size);
   ::ClosePrinter(printer);
   return facts;
-}
-
-void DeletePrinterIfAny() {
-  PRINTER_DEFAULTSA defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
-  HANDLE printer = nullptr;
-  if (::OpenPrinterA(const_cast<char*>(kModel), &printer, &defaults)) {
-    ::DeletePrinter(printer);
-    ::ClosePrinter(printer);
-  }
 }
 
 // Sets the driver key's access list: deny-all makes the spooler unable to
@@ -155,51 +91,6 @@ bool Shows(HWND dialog, State state) {
          ::IsWindowEnabled(::GetDlgItem(dialog, IDC_PORT)) == !installed &&
          ::IsWindowEnabled(::GetDlgItem(dialog, IDC_MODEL)) != FALSE;
 }
-
-// The installer's dialog in its own process, started in a working directory.
-class Installer {
- public:
-  bool Open(const std::string& cwd) {
-    if (!m_process.Start(Exe(), "\"" + Exe() + "\"", cwd)) return false;
-    m_dialog = WaitForDialog(m_process.Id(), kCaption);
-    return m_dialog != nullptr;
-  }
-  HWND Dialog() const { return m_dialog; }
-
-  // False, with the listed ports for the failure message, when the port is not listed.
-  ::testing::AssertionResult SelectPort(const std::string& name) {
-    std::string listed;
-    for (int i = 0;; ++i) {
-      const std::string entry = ComboEntryText(m_dialog, IDC_PORT, i);
-      if (entry == "<none>") return ::testing::AssertionFailure() << name << " not among" << listed;
-      listed += " " + entry;
-      if (entry == name) {
-        SelectComboEntry(m_dialog, IDC_PORT, i);
-        return ::testing::AssertionSuccess();
-      }
-    }
-  }
-
-  // Clicks a button and answers the message box it ends with; its text.
-  std::string Click(int id) {
-    PostClick(m_dialog, id);
-    HWND box = WaitForMessageBox(m_process.Id(), kBoxCaption, m_dialog);
-    if (box == nullptr) return "<no message>";
-    const std::string text = MessageBoxText(box);
-    PressOk(box);
-    WaitUntil([&] { return !::IsWindow(box); });
-    return text;
-  }
-
-  bool Close() {
-    ::PostMessageA(m_dialog, WM_CLOSE, 0, 0);
-    return m_process.WaitExit();
-  }
-
- private:
-  ChildProcess m_process;
-  HWND m_dialog = nullptr;
-};
 
 class InstallerInstall : public ::testing::Test {
  protected:

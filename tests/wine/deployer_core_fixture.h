@@ -1,0 +1,107 @@
+// Shared by the tests that call the deployer's host functions in this
+// process: host keys in the 64-bit registry view (the test process is 64-bit
+// on a 64-bit prefix), the plug-in's files beside this program, and a
+// deployment on a worker thread that every wait can bound.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "handles.h"
+#include "host_detect.h"
+#include "support.h"
+
+namespace deployer_core_test {
+
+inline constexpr REGSAM kView64 = KEY_WOW64_64KEY;
+inline constexpr char kCorelKey[] = "SOFTWARE\\Corel\\CorelDraw";
+inline constexpr char kWowCorelKey[] = "SOFTWARE\\Wow6432Node\\Corel\\CorelDraw";
+
+inline std::string HostKeyPath(int version, bool edition64) {
+  return std::string(edition64 ? kCorelKey : kWowCorelKey) + "\\" + std::to_string(version) + ".0";
+}
+
+// Removes a host key and the parents it may have created, when they are empty.
+inline void Unregister(int version, bool edition64) {
+  DeleteTree(HKEY_LOCAL_MACHINE, HostKeyPath(version, edition64), kView64);
+  const std::string parent = edition64 ? kCorelKey : kWowCorelKey;
+  ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, parent.c_str(), kView64, 0);
+  ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, parent.substr(0, parent.rfind('\\')).c_str(), kView64, 0);
+}
+
+inline bool Register(int version, bool edition64, const std::string& configDir) {
+  return SetString(HKEY_LOCAL_MACHINE, HostKeyPath(version, edition64), "ConfigDir", configDir, kView64);
+}
+
+inline std::string ProgramFolder() {
+  char path[MAX_PATH] = "";
+  ::GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string folder = path;
+  return folder.substr(0, folder.rfind('\\'));
+}
+
+inline void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string child = path + "\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        ::SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileA(child.c_str());
+      }
+    } while (::FindNextFileA(find, &found));
+    ::FindClose(find);
+  }
+  ::RemoveDirectoryA(path.c_str());
+}
+
+// DeployPlugin on a worker thread, so that the test can act while it waits
+// on a module and every wait for it stays bounded.
+class AsyncDeploy {
+ public:
+  AsyncDeploy(int version, bool edition64) : m_version(version), m_edition64(edition64) {
+    m_start = ::GetTickCount64();
+    m_thread.reset(::CreateThread(nullptr, 0, Run, this, 0, nullptr));
+  }
+  AsyncDeploy(const AsyncDeploy&) = delete;
+  AsyncDeploy& operator=(const AsyncDeploy&) = delete;
+  ~AsyncDeploy() {
+    // A deployment stuck in its retries would outlive the test's files.
+    if (m_thread && !Done()) ::TerminateThread(m_thread.get(), 1);
+  }
+
+  bool Done() const { return m_thread && ::WaitForSingleObject(m_thread.get(), 0) == WAIT_OBJECT_0; }
+  bool Finish(DWORD timeoutMs = 20000) { return WaitUntil([&] { return Done(); }, timeoutMs); }
+  ULONGLONG Elapsed() const { return (Done() ? m_end : ::GetTickCount64()) - m_start; }
+  bool Result() const { return m_result; }
+
+ private:
+  static DWORD WINAPI Run(void* param) {
+    auto* self = static_cast<AsyncDeploy*>(param);
+    self->m_result = DeployPlugin(self->m_version, self->m_edition64);
+    self->m_end = ::GetTickCount64();
+    return 0;
+  }
+
+  int m_version;
+  bool m_edition64;
+  bool m_result = false;
+  ULONGLONG m_start = 0;
+  ULONGLONG m_end = 0;
+  UniqueKernelHandle m_thread;
+};
+
+// Deploys and waits for the outcome: 1 true, 0 false, -1 still running.
+inline int Deploy(int version, bool edition64) {
+  AsyncDeploy deploy(version, edition64);
+  if (!deploy.Finish()) return -1;
+  return deploy.Result() ? 1 : 0;
+}
+
+}  // namespace deployer_core_test

@@ -1,0 +1,181 @@
+// Install and Delete when the driver directory refuses a file: the real
+// installer driven from outside, the spooler's driver folders compared
+// before and after.
+//
+// Wine ignores a folder's read-only attribute and turns read-only files and
+// access lists into mode bits, which a test run as root (as these are) passes.
+// What Wine refuses whoever runs it is a folder where a file belongs and a
+// file held open without sharing; those make the driver directory refuse a
+// driver file here.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "handles.h"
+#include "installer_fixture.h"
+#include "package.h"
+#include "snapshot.h"
+#include "support.h"
+
+using namespace installer_test;
+
+namespace {
+
+// The spooler's folders for both environments the test build registers in.
+struct DriverFolders {
+  FolderSnapshot x86, own;
+};
+
+class InstallerFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string root = WinPath(TEST_WORK_DIR_UNIX);
+    ::CreateDirectoryA(root.c_str(), nullptr);
+    m_work = root + "\\" + UniqueName("faults");
+    ASSERT_TRUE(::CreateDirectoryA(m_work.c_str(), nullptr));
+    m_driverDir = DriverDirectory(kEnvironment);
+    m_ownDir = DriverDirectory(kOwnEnvironment);
+    ASSERT_FALSE(m_driverDir.empty());
+    ASSERT_FALSE(m_ownDir.empty());
+    for (int i = 0; i < 3; ++i) {
+      m_standIn[i] = StandIn(kPackage[i].size, i + 11);
+      std::string scrambled = m_standIn[i];
+      ScrambleBytes(reinterpret_cast<unsigned char*>(scrambled.data()), scrambled.size());
+      ASSERT_TRUE(WriteFileBytes(m_work + "\\" + kPackage[i].package, scrambled));
+    }
+    Cleanup();  // what an earlier run that crashed may have left
+  }
+
+  void TearDown() override {
+    Unblock();
+    Cleanup();
+    for (const std::string& path : m_planted) ::DeleteFileA(path.c_str());
+    for (const PackageEntry& entry : kPackage) ::DeleteFileA((m_work + "\\" + entry.package).c_str());
+    ::RemoveDirectoryA(m_work.c_str());
+  }
+
+  void Cleanup() {
+    DeletePrinterIfAny();
+    ::DeletePrinterDriverA(nullptr, const_cast<char*>(kOwnEnvironment), const_cast<char*>(kModel));
+    ::DeletePrinterDriverA(nullptr, const_cast<char*>(kEnvironment), const_cast<char*>(kModel));
+    for (const PackageEntry& entry : kPackage) {
+      ::DeleteFileA(DriverFile("", entry.driverFile).c_str());
+      ::DeleteFileA(DriverFile("\\3", entry.driverFile).c_str());
+      ::DeleteFileA((m_ownDir + "\\3\\" + entry.driverFile).c_str());
+    }
+  }
+
+  std::string DriverFile(const char* subfolder, const char* name) const {
+    return m_driverDir + subfolder + "\\" + name;
+  }
+
+  DriverFolders Snap() const { return {FolderSnapshot::Take(m_driverDir), FolderSnapshot::Take(m_ownDir)}; }
+
+  // A folder, with a file in it, where the installer will want a file.
+  void PutFolder(const std::string& path) {
+    ASSERT_TRUE(::CreateDirectoryA(path.c_str(), nullptr)) << path;
+    m_folders.push_back(path);
+    ASSERT_TRUE(WriteFileBytes(path + "\\inside.txt", "someone else's"));
+  }
+
+  // A file of that name, held open by this process without any sharing.
+  void HoldFile(const std::string& path, const std::string& bytes) {
+    ASSERT_TRUE(WriteFileBytes(path, bytes)) << path;
+    m_planted.push_back(path);
+    m_held.emplace_back(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(m_held.back()) << path;
+  }
+
+  void Unblock() {
+    m_held.clear();
+    for (const std::string& folder : m_folders) {
+      ::DeleteFileA((folder + "\\inside.txt").c_str());
+      ::RemoveDirectoryA(folder.c_str());
+    }
+    m_folders.clear();
+  }
+
+  std::string m_work, m_driverDir, m_ownDir;
+  std::string m_standIn[3];
+  std::vector<std::string> m_folders, m_planted;
+  std::vector<UniqueFile> m_held;
+};
+
+TEST_F(InstallerFaults, RefusedDriverFileFailsWithoutDriverPrinterOrTruncatedFile) {
+  enum class Block { Folder, HeldOpen };
+  struct Case {
+    int file;  // index into kPackage: the first driver file the folder refuses
+    Block block;
+  };
+  const Case cases[] = {{0, Block::Folder}, {1, Block::HeldOpen}, {2, Block::Folder}};
+
+  Installer installer;
+  ASSERT_TRUE(installer.Open(m_work));
+  ASSERT_TRUE(installer.SelectPort("LPT1:"));
+  for (const Case& c : cases) {
+    const std::string refused = DriverFile("", kPackage[c.file].driverFile);
+    SCOPED_TRACE(refused + (c.block == Block::Folder ? " is a folder" : " is held open"));
+    if (c.block == Block::Folder)
+      PutFolder(refused);
+    else
+      HoldFile(refused, "a stale driver file");
+    const DriverFolders before = Snap();
+
+    EXPECT_EQ(installer.Click(IDC_INSTALL), "Add printer fail!");
+    EXPECT_FALSE(DriverRegistered(kEnvironment));
+    EXPECT_FALSE(DriverRegistered(kOwnEnvironment));
+    EXPECT_FALSE(PrinterExists());
+
+    // The files placed before the refused one stay, whole; nothing else moves.
+    const DriverFolders after = Snap();
+    std::vector<std::string> placed;
+    for (int i = 0; i < c.file; ++i) {
+      placed.push_back(kPackage[i].driverFile);
+      EXPECT_TRUE(ReadFileBytes(DriverFile("", kPackage[i].driverFile)) == m_standIn[i]) << kPackage[i].driverFile;
+    }
+    EXPECT_TRUE(ChangedExactly(before.x86, after.x86, placed));
+    EXPECT_TRUE(Unchanged(before.own, after.own));
+
+    Unblock();
+    if (c.block == Block::HeldOpen) {
+      EXPECT_EQ(ReadFileBytes(refused), "a stale driver file");
+    }
+    Cleanup();
+  }
+  EXPECT_TRUE(installer.Close());
+}
+
+TEST_F(InstallerFaults, DeleteRemovesOnlyTheModelsFilesAndGoesPastAHeldOne) {
+  // Another driver's files beside the model's, in both folders.
+  ::CreateDirectoryA((m_driverDir + "\\3").c_str(), nullptr);
+  for (const char* subfolder : {"", "\\3"}) {
+    const std::string other = DriverFile(subfolder, "OTHERDRV.dll");
+    ASSERT_TRUE(WriteFileBytes(other, "another driver"));
+    m_planted.push_back(other);
+  }
+  const DriverFolders before = Snap();
+
+  Installer installer;
+  ASSERT_TRUE(installer.Open(m_work));
+  ASSERT_TRUE(installer.SelectPort("LPT1:"));
+  ASSERT_EQ(installer.Click(IDC_INSTALL), "Install success!");
+  // The spooler's copy of the data file in use, so that it cannot be deleted.
+  const std::string held = DriverFile("\\3", kPackage[1].driverFile);
+  m_held.emplace_back(::CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(m_held.back());
+
+  EXPECT_EQ(installer.Click(IDC_DELETE), "Delete success!");
+  EXPECT_FALSE(DriverRegistered(kEnvironment));
+  EXPECT_FALSE(DriverRegistered(kOwnEnvironment));
+  EXPECT_FALSE(PrinterExists());
+  const DriverFolders after = Snap();
+  EXPECT_TRUE(ChangedExactly(before.x86, after.x86, {std::string("3\\") + kPackage[1].driverFile}));
+  EXPECT_TRUE(Unchanged(before.own, after.own));
+  m_held.clear();
+  EXPECT_TRUE(ReadFileBytes(held) == m_standIn[1]);
+  EXPECT_TRUE(installer.Close());
+}
+
+}  // namespace

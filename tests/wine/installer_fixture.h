@@ -1,0 +1,136 @@
+// Shared by the installer's end-to-end tests: the real program in its own
+// process, driven from outside, and what it leaves in Wine's spooler.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <winspool.h>
+
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "support.h"
+
+namespace installer_test {
+
+inline constexpr char kCaption[] = "MarloCutterSetup32(V1.0)";
+inline constexpr char kBoxCaption[] = "PLOTINST";
+inline constexpr char kModel[] = "Marlo Cutter";
+inline constexpr char kEnvironment[] = "Windows NT x86";
+// Where the x86_64 test build registers its second copy of the driver.
+inline constexpr char kOwnEnvironment[] = "Windows x64";
+
+// Package file and the driver file it becomes, in the order of the package.
+struct PackageEntry {
+  const char* package;
+  const char* driverFile;
+  size_t size;
+};
+inline constexpr PackageEntry kPackage[3] = {
+    {"Data1.CAB", "VELTRA.dll", 70001},
+    {"Data3.CAB", "VELTRA.pcd", 1023},
+    {"Data2.CAB", "VELTRAUI.dll", 3075},
+};
+
+inline std::string Exe() { return WinPath(PLOTINST_EXE_UNIX); }
+
+inline std::string DriverDirectory(const char* environment) {
+  char dir[MAX_PATH] = "";
+  DWORD needed = 0;
+  ::GetPrinterDriverDirectoryA(nullptr, const_cast<char*>(environment), 1, reinterpret_cast<BYTE*>(dir), sizeof dir,
+                               &needed);
+  return dir;
+}
+
+inline std::string PlotsvcPath() {
+  char dir[MAX_PATH] = "";
+  ::GetSystemDirectoryA(dir, sizeof dir);
+  return std::string(dir) + "\\plotsvc.dll";
+}
+
+// Bytes that differ from file to file and from chunk to chunk.
+inline std::string StandIn(size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  unsigned x = seed * 2654435761u + 1;
+  for (char& c : bytes) {
+    x = x * 1103515245u + 12345u;
+    c = static_cast<char>(x >> 16);
+  }
+  return bytes;
+}
+
+inline bool DriverRegistered(const char* environment) {
+  DWORD needed = 0, count = 0;
+  ::EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 1, nullptr, 0, &needed, &count);
+  std::vector<BYTE> buffer(needed + 1);
+  if (!::EnumPrinterDriversA(nullptr, const_cast<char*>(environment), 1, buffer.data(), needed, &needed, &count))
+    return false;
+  const auto* drivers = reinterpret_cast<const DRIVER_INFO_1A*>(buffer.data());
+  for (DWORD i = 0; i < count; ++i)
+    if (drivers[i].pName && std::string(drivers[i].pName) == kModel) return true;
+  return false;
+}
+
+inline bool PrinterExists() {
+  HANDLE printer = nullptr;
+  if (!::OpenPrinterA(const_cast<char*>(kModel), &printer, nullptr)) return false;
+  ::ClosePrinter(printer);
+  return true;
+}
+
+inline void DeletePrinterIfAny() {
+  PRINTER_DEFAULTSA defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
+  HANDLE printer = nullptr;
+  if (::OpenPrinterA(const_cast<char*>(kModel), &printer, &defaults)) {
+    ::DeletePrinter(printer);
+    ::ClosePrinter(printer);
+  }
+}
+
+// The installer's dialog in its own process, started in a working directory.
+class Installer {
+ public:
+  bool Open(const std::string& cwd) {
+    if (!m_process.Start(Exe(), "\"" + Exe() + "\"", cwd)) return false;
+    m_dialog = WaitForDialog(m_process.Id(), kCaption);
+    return m_dialog != nullptr;
+  }
+  HWND Dialog() const { return m_dialog; }
+
+  // False, with the listed ports for the failure message, when the port is not listed.
+  ::testing::AssertionResult SelectPort(const std::string& name) {
+    std::string listed;
+    for (int i = 0;; ++i) {
+      const std::string entry = ComboEntryText(m_dialog, IDC_PORT, i);
+      if (entry == "<none>") return ::testing::AssertionFailure() << name << " not among" << listed;
+      listed += " " + entry;
+      if (entry == name) {
+        SelectComboEntry(m_dialog, IDC_PORT, i);
+        return ::testing::AssertionSuccess();
+      }
+    }
+  }
+
+  // Clicks a button and answers the message box it ends with; its text.
+  std::string Click(int id) {
+    PostClick(m_dialog, id);
+    HWND box = WaitForMessageBox(m_process.Id(), kBoxCaption, m_dialog);
+    if (box == nullptr) return "<no message>";
+    const std::string text = MessageBoxText(box);
+    PressOk(box);
+    WaitUntil([&] { return !::IsWindow(box); });
+    return text;
+  }
+
+  bool Close() {
+    ::PostMessageA(m_dialog, WM_CLOSE, 0, 0);
+    return m_process.WaitExit();
+  }
+
+ private:
+  ChildProcess m_process;
+  HWND m_dialog = nullptr;
+};
+
+}  // namespace installer_test

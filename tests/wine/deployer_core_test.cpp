@@ -10,6 +10,8 @@
 #include "deployer_core_fixture.h"
 #include "handles.h"
 #include "host_detect.h"
+#include "process_resources.h"
+#include "snapshot.h"
 #include "support.h"
 
 using namespace deployer_core_test;
@@ -273,4 +275,30 @@ TEST_F(DeployerDeploy, SharingViolationIsNotRetriedAndTheModuleStays) {
     EXPECT_EQ(Deploy(948, true), 0);
   }
   EXPECT_EQ(ReadFileBytes(module), "old module");
+}
+
+// Deployment after deployment into both editions' folders: the process keeps
+// no handle, GDI object or memory per deployment, the host's folders hold
+// the same files after the fiftieth as after the first, and another plug-in
+// beside them is never touched.
+TEST_F(DeployerDeploy, FiftyDeploymentsLeaveNothingBehind) {
+  ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA((m_draw + "\\Plugins").c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(m_draw + "\\Plugins\\Other.cpg", "another plug-in"));
+  Host(985, false, m_configDir);
+  Host(985, true, m_configDir);
+  ASSERT_EQ(Deploy(985, false), 1);
+  ASSERT_EQ(Deploy(985, true), 1);
+  const FolderSnapshot filesBefore = FolderSnapshot::Take(m_root);
+  const ProcessResources before = MeasureProcess(::GetCurrentProcess());
+  ASSERT_GT(before.handles, 0);
+
+  for (int i = 0; i < 50; ++i) ASSERT_EQ(Deploy(985, i % 2 == 1), 1) << "deployment " << i;
+
+  const ProcessResources after = MeasureProcess(::GetCurrentProcess());
+  EXPECT_EQ(after.handles, before.handles);
+  EXPECT_EQ(after.gdiObjects, before.gdiObjects);
+  EXPECT_LT(after.privateKiB, before.privateKiB + 512) << before.privateKiB << " KiB before";
+  EXPECT_TRUE(Unchanged(filesBefore, FolderSnapshot::Take(m_root)));
+  EXPECT_EQ(ReadFileBytes(m_draw + "\\Plugins64\\Marlotrim.cpg"), m_module64);
 }

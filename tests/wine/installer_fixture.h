@@ -97,6 +97,7 @@ class Installer {
     return m_dialog != nullptr;
   }
   HWND Dialog() const { return m_dialog; }
+  HANDLE Process() const { return m_process.Handle(); }
 
   // False, with the listed ports for the failure message, when the port is not listed.
   ::testing::AssertionResult SelectPort(const std::string& name) {

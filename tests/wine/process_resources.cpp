@@ -91,7 +91,9 @@ ProcessResources MeasureProcess(HANDLE process) {
   PROCESS_MEMORY_COUNTERS_EX memory{};
   memory.cb = sizeof memory;
   if (::GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory)) {
-    r.privateKiB = memory.PrivateUsage / 1024;
+    // The same figure as PrivateUsage on Windows; Wine fills in only this one
+    // for another process.
+    r.privateKiB = memory.PagefileUsage / 1024;
     r.workingSetKiB = memory.WorkingSetSize / 1024;
   }
   return r;

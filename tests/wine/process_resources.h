@@ -10,7 +10,7 @@
 struct ProcessResources {
   long handles = -1;     // -1 when they could not be counted
   long gdiObjects = -1;
-  size_t privateKiB = 0;
+  size_t privateKiB = 0;  // committed private memory
   size_t workingSetKiB = 0;
 };
 

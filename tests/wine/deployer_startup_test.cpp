@@ -7,6 +7,8 @@
 
 #include "app.h"
 #include "deployer_fixture.h"
+#include "handles.h"
+#include "system_dll.h"
 
 namespace {
 
@@ -18,6 +20,12 @@ std::wstring WideText(HWND hwnd) {
 
 TEST(DeployerStartup, OleFailureShowsItsMessageAndEndsWithoutRegistering) {
   deployer_test::Unregister();
+  // The program loads the common controls on its only thread. Loaded on the
+  // worker while this thread polls for windows, Wine's loader can hold both
+  // (the DLL's start-up on one, a window call on the other); loaded here
+  // first, the worker only takes another reference.
+  UniqueLibrary controls(LoadSystemLibrary("comctl32.dll"));
+  ASSERT_TRUE(controls);
   BOOL result = TRUE;
   HRESULT apartment = E_FAIL;
   std::thread start([&] {

@@ -20,7 +20,7 @@ bool InstallAndDeleteTimes(int runs, std::vector<double>& install, std::vector<d
 // Start-up of the programs beside the floor, and their peak working sets in
 // KiB while the dialog is open (startup_bench.cpp).
 struct StartupRuns {
-  std::vector<double> floor, installer, deployer;
+  std::vector<double> floor, floorSpooler, installer, deployer;
   std::vector<double> floorKiB, installerKiB, deployerKiB;
 };
 bool StartupTimes(int runs, StartupRuns& out);

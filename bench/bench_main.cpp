@@ -25,8 +25,10 @@ int main() {
     const double floor = Summarise(start.floor).median, installer = Summarise(start.installer).median;
     const double deployer = Summarise(start.deployer).median;
     Row("floor: start to dialog shown", start.floor.size(), Summarise(start.floor));
+    Row("floor listing the spooler's ports and drivers", start.floorSpooler.size(), Summarise(start.floorSpooler));
     Row("installer: start to dialog with ports and buttons", start.installer.size(), Summarise(start.installer));
     Ratio("installer / floor (goal <= 1.15)", installer / floor);
+    Ratio("installer / floor listing the spooler", installer / Summarise(start.floorSpooler).median);
     Row("deployer: start to scan done and boxes set", start.deployer.size(), Summarise(start.deployer));
     Ratio("deployer / (floor + 50 ms first tick) (goal <= 1.15)", deployer / (floor + 50.0));
     Row("peak working set, floor (KiB)", start.floorKiB.size(), Summarise(start.floorKiB));

@@ -4,9 +4,11 @@
 // deployment on a worker thread that every wait can bound.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "handles.h"
 #include "host_detect.h"
@@ -104,4 +106,52 @@ inline int Deploy(int version, bool edition64) {
   return deploy.Result() ? 1 : 0;
 }
 
+// A host folder under a fresh temporary root, and the plug-in's files beside
+// this test program, each with contents of its own; all gone again after.
+class DeploymentTest : public ::testing::Test {
+ protected:
+  explicit DeploymentTest(const char* stem) : m_stem(stem) {}
+
+  void SetUp() override {
+    char temp[MAX_PATH] = "";
+    ASSERT_NE(::GetTempPathA(sizeof temp, temp), 0u);
+    m_root = std::string(temp) + UniqueName(m_stem);
+    ASSERT_TRUE(::CreateDirectoryA(m_root.c_str(), nullptr));
+    m_host = m_root + "\\Host";
+    ASSERT_TRUE(::CreateDirectoryA(m_host.c_str(), nullptr));
+    m_configDir = m_host + "\\Config";
+    m_draw = m_host + "\\Draw";
+    const std::string tag = UniqueName("src");
+    m_module32 = "module32 " + tag;
+    m_module64 = "module64 " + tag;
+    m_bitmap = "bitmap " + tag;
+    ASSERT_TRUE(WriteFileBytes(Source("Marlotrim32.cpg"), m_module32));
+    ASSERT_TRUE(WriteFileBytes(Source("Marlotrim64.cpg"), m_module64));
+    ASSERT_TRUE(WriteFileBytes(Source("Marlotrim.bmp"), m_bitmap));
+  }
+
+  void TearDown() override {
+    for (const char* name : {"Marlotrim32.cpg", "Marlotrim64.cpg", "Marlotrim.bmp"})
+      ::DeleteFileA(Source(name).c_str());
+    RemoveTree(m_root);
+    for (int v : m_versions) {
+      Unregister(v, false);
+      Unregister(v, true);
+    }
+  }
+
+  static std::string Source(const char* name) { return ProgramFolder() + "\\" + name; }
+
+  void Host(int v, bool edition64, const std::string& configDir) {
+    m_versions.push_back(v);
+    ASSERT_TRUE(Register(v, edition64, configDir));
+  }
+
+  const char* m_stem;
+  std::string m_root, m_host, m_configDir, m_draw;
+  std::string m_module32, m_module64, m_bitmap;
+  std::vector<int> m_versions;
+};
+
 }  // namespace deployer_core_test
+

@@ -99,46 +99,9 @@ TEST(DeployerHostDetect, NegativeVersionMeansNine) {
   EXPECT_FALSE(IsCorelVersionInstalled(-1, true));
 }
 
-// A host's folders under a fresh temporary root, and the plug-in's files
-// beside this test program, each with contents of its own.
-class DeployerDeploy : public ::testing::Test {
+class DeployerDeploy : public DeploymentTest {
  protected:
-  void SetUp() override {
-    char temp[MAX_PATH] = "";
-    ASSERT_NE(::GetTempPathA(sizeof temp, temp), 0u);
-    m_root = std::string(temp) + UniqueName("deploy");
-    ASSERT_TRUE(::CreateDirectoryA(m_root.c_str(), nullptr));
-    ASSERT_TRUE(::CreateDirectoryA((m_root + "\\Host").c_str(), nullptr));
-    m_configDir = m_root + "\\Host\\Config";
-    m_draw = m_root + "\\Host\\Draw";
-    const std::string tag = UniqueName("src");
-    m_module32 = "module32 " + tag;
-    m_module64 = "module64 " + tag;
-    m_bitmap = "bitmap " + tag;
-    ASSERT_TRUE(WriteFileBytes(Source("Marlotrim32.cpg"), m_module32));
-    ASSERT_TRUE(WriteFileBytes(Source("Marlotrim64.cpg"), m_module64));
-    ASSERT_TRUE(WriteFileBytes(Source("Marlotrim.bmp"), m_bitmap));
-  }
-  void TearDown() override {
-    for (const char* name : {"Marlotrim32.cpg", "Marlotrim64.cpg", "Marlotrim.bmp"})
-      ::DeleteFileA(Source(name).c_str());
-    RemoveTree(m_root);
-    for (int v : m_versions) {
-      Unregister(v, false);
-      Unregister(v, true);
-    }
-  }
-
-  static std::string Source(const char* name) { return ProgramFolder() + "\\" + name; }
-
-  void Host(int v, bool edition64, const std::string& configDir) {
-    m_versions.push_back(v);
-    ASSERT_TRUE(Register(v, edition64, configDir));
-  }
-
-  std::string m_root, m_configDir, m_draw;
-  std::string m_module32, m_module64, m_bitmap;
-  std::vector<int> m_versions;
+  DeployerDeploy() : DeploymentTest("deploy") {}
 };
 
 TEST_F(DeployerDeploy, FreshDeploymentPlacesEachEditionsFilesInItsNewFolder) {

@@ -68,43 +68,15 @@ char UnmappedDrive() {
   return '\0';
 }
 
-// A host under a fresh temporary root, and the plug-in's files beside this
-// test program, each with contents of its own.
-class DeployerFaults : public ::testing::Test {
+// A deployment fixture whose folders a test may shut; they are opened again
+// before they are removed.
+class DeployerFaults : public DeploymentTest {
  protected:
-  void SetUp() override {
-    char temp[MAX_PATH] = "";
-    ASSERT_NE(::GetTempPathA(sizeof temp, temp), 0u);
-    m_root = std::string(temp) + UniqueName("faults");
-    ASSERT_TRUE(::CreateDirectoryA(m_root.c_str(), nullptr));
-    m_host = m_root + "\\Host";
-    m_configDir = m_host + "\\Config";
-    m_draw = m_host + "\\Draw";
-    const std::string tag = UniqueName("src");
-    m_module32 = "module32 " + tag;
-    m_module64 = "module64 " + tag;
-    m_bitmap = "bitmap " + tag;
-    ASSERT_TRUE(WriteFileBytes(Source("Marlotrim32.cpg"), m_module32));
-    ASSERT_TRUE(WriteFileBytes(Source("Marlotrim64.cpg"), m_module64));
-    ASSERT_TRUE(WriteFileBytes(Source("Marlotrim.bmp"), m_bitmap));
-  }
+  DeployerFaults() : DeploymentTest("faults") {}
 
   void TearDown() override {
     for (const std::string& folder : m_shut) ShutFolder(folder, false);
-    for (const char* name : {"Marlotrim32.cpg", "Marlotrim64.cpg", "Marlotrim.bmp"})
-      ::DeleteFileA(Source(name).c_str());
-    RemoveTree(m_root);
-    for (int v : m_versions) {
-      Unregister(v, false);
-      Unregister(v, true);
-    }
-  }
-
-  static std::string Source(const char* name) { return ProgramFolder() + "\\" + name; }
-
-  void Host(int v, bool edition64, const std::string& configDir) {
-    m_versions.push_back(v);
-    ASSERT_TRUE(Register(v, edition64, configDir));
+    DeploymentTest::TearDown();
   }
 
   // A fresh host folder for the next case.
@@ -119,9 +91,6 @@ class DeployerFaults : public ::testing::Test {
   };
   Folders Snap() const { return {FolderSnapshot::Take(m_root), FolderSnapshot::Take(ProgramFolder(), "Marlotrim*")}; }
 
-  std::string m_root, m_host, m_configDir, m_draw;
-  std::string m_module32, m_module64, m_bitmap;
-  std::vector<int> m_versions;
   std::vector<std::string> m_shut;
 };
 
@@ -181,7 +150,6 @@ TEST_F(DeployerFaults, UnreachableConfigDirFailsPromptlyAndChangesNothing) {
 }
 
 TEST_F(DeployerFaults, DrawFolderThatDeniesAccessFailsAndChangesNothing) {
-  ASSERT_TRUE(::CreateDirectoryA(m_host.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
   ASSERT_TRUE(WriteFileBytes(m_draw + "\\Draw.ini", "the host's own"));
   Host(981, false, m_configDir);
@@ -203,7 +171,6 @@ TEST_F(DeployerFaults, DrawFolderThatDeniesAccessFailsAndChangesNothing) {
 TEST_F(DeployerFaults, FolderInTheModulesPlaceIsNotWaitedOn) {
   const std::string plugins = m_draw + "\\Plugins";
   const std::string relative = "Host\\Draw\\Plugins\\";
-  ASSERT_TRUE(::CreateDirectoryA(m_host.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA(plugins.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA((plugins + "\\Marlotrim.cpg").c_str(), nullptr));
@@ -239,7 +206,6 @@ TEST_F(DeployerFaults, HeldModuleIsReplacedOnlyOnceItsNameIsFree) {
   const std::string plugins = m_draw + "\\Plugins64";
   const std::string module = plugins + "\\Marlotrim.cpg";
   const std::string relative = "Host\\Draw\\Plugins64\\";
-  ASSERT_TRUE(::CreateDirectoryA(m_host.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA(plugins.c_str(), nullptr));
   ASSERT_TRUE(WriteFileBytes(module, "old module"));

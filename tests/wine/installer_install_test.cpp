@@ -2,7 +2,6 @@
 // checked against Wine's spooler, registry and driver directory.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <aclapi.h>
 #include <winspool.h>
 
 #include <map>
@@ -59,29 +58,6 @@ PrinterFacts ReadPrinter() {
   return facts;
 }
 
-// Sets the driver key's access list: deny-all makes the spooler unable to
-// remove the driver; null restores full access.
-bool SetDriverKeyAccess(bool denyAll) {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDriverKey, 0, WRITE_DAC, &key) != ERROR_SUCCESS) return false;
-  PACL acl = nullptr;
-  if (denyAll) {
-    EXPLICIT_ACCESS_A deny{};
-    deny.grfAccessPermissions = DELETE;
-    deny.grfAccessMode = DENY_ACCESS;
-    deny.grfInheritance = NO_INHERITANCE;
-    deny.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
-    deny.Trustee.ptstrName = const_cast<char*>("EVERYONE");
-    ::SetEntriesInAclA(1, &deny, nullptr, &acl);
-  }
-  SECURITY_DESCRIPTOR sd;
-  ::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-  ::SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
-  const bool ok = ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd) == ERROR_SUCCESS;
-  ::RegCloseKey(key);
-  if (acl) ::LocalFree(acl);
-  return ok;
-}
 
 enum class State { Installed, NotInstalled };
 
@@ -186,7 +162,7 @@ class InstallerInstall : public ::testing::Test {
   }
 
   void Cleanup() {
-    SetDriverKeyAccess(false);
+    DenyKeyRights(kDriverKey, 0);
     DeletePrinterIfAny();
     DeleteTree(HKEY_LOCAL_MACHINE, kPrinterKey);
     ::DeletePrinterDriverA(nullptr, const_cast<char*>(kOwnEnvironment), const_cast<char*>(kModel));
@@ -334,7 +310,8 @@ TEST_F(InstallerInstall, UnremovableDriverFailsAndKeepsItsFiles) {
   ASSERT_EQ(installer.Click(IDC_INSTALL), "Install success!");
   ASSERT_TRUE(WaitUntil([&] { return Shows(dialog, State::Installed); }));
 
-  ASSERT_TRUE(SetDriverKeyAccess(true));
+  // Denied deletion, the spooler cannot remove the driver.
+  ASSERT_TRUE(DenyKeyRights(kDriverKey, DELETE));
   EXPECT_EQ(installer.Click(IDC_DELETE), "Delete printer driver fail!");
   EXPECT_TRUE(Shows(dialog, State::Installed));
   ExpectDriverFiles("");

@@ -1,7 +1,6 @@
 // The installer on registries and spoolers that other software has filled:
 // thousands of entries, values of the wrong size, overlong list entries.
 #include <gtest/gtest.h>
-#include <aclapi.h>
 
 #include <string>
 #include <vector>
@@ -21,28 +20,6 @@ int FoundPort() {
   return dlg.FindPlotterUsbPort();
 }
 
-// Denies everyone reading the key's values, or lifts that again.
-bool DenyReading(const std::string& path, bool deny) {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS) return false;
-  PACL acl = nullptr;
-  if (deny) {
-    EXPLICIT_ACCESS_A entry{};
-    entry.grfAccessPermissions = KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
-    entry.grfAccessMode = DENY_ACCESS;
-    entry.grfInheritance = NO_INHERITANCE;
-    entry.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
-    entry.Trustee.ptstrName = const_cast<char*>("EVERYONE");
-    ::SetEntriesInAclA(1, &entry, nullptr, &acl);
-  }
-  SECURITY_DESCRIPTOR sd;
-  ::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-  ::SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
-  const bool ok = ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd) == ERROR_SUCCESS;
-  ::RegCloseKey(key);
-  if (acl != nullptr) ::LocalFree(acl);
-  return ok;
-}
 
 }  // namespace
 
@@ -169,12 +146,12 @@ TEST(InstallerJunk, AnUnreadableControlKeyCountsAsNotLinked) {
   cleanup.keys.push_back(locked);
   ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, locked + "\\#\\Control", "Linked", 1));
   ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, locked + "\\#\\Device Parameters", "Port Number", 77));
-  ASSERT_TRUE(DenyReading(locked + "\\#\\Control", true));
+  ASSERT_TRUE(DenyKeyRights(locked + "\\#\\Control", KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS));
   HKEY probe = nullptr;
   const LONG rc = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, (locked + "\\#\\Control").c_str(), 0, KEY_READ, &probe);
   if (probe != nullptr) ::RegCloseKey(probe);
   const int found = FoundPort();
-  ASSERT_TRUE(DenyReading(locked + "\\#\\Control", false));
+  ASSERT_TRUE(DenyKeyRights(locked + "\\#\\Control", 0));
   ASSERT_EQ(rc, ERROR_ACCESS_DENIED) << "the system did not keep the key from being read";
   EXPECT_EQ(found, -1);
 }

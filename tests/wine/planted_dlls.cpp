@@ -26,22 +26,20 @@ std::vector<std::string> LoadedPlants(const std::string& folder) {
 }
 
 // Wine's settings for one program, read when a process of it starts.
-std::string OverridesKey(const std::string& program) {
-  return "Software\\Wine\\AppDefaults\\" + program + "\\DllOverrides";
-}
+std::string SettingsKey(const std::string& program) { return "Software\\Wine\\AppDefaults\\" + program; }
 
 PlantedDllsPreferred::PlantedDllsPreferred(std::vector<std::string> programs) : m_programs(std::move(programs)) {
   for (const std::string& program : m_programs) {
     for (std::string name : kNames) {
       if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dll") == 0) name.resize(name.size() - 4);
-      SetString(HKEY_CURRENT_USER, OverridesKey(program), name.c_str(), "native,builtin");
+      SetString(HKEY_CURRENT_USER, SettingsKey(program) + "\\DllOverrides", name.c_str(), "native,builtin");
     }
   }
 }
 
 PlantedDllsPreferred::~PlantedDllsPreferred() {
   for (const std::string& program : m_programs)
-    DeleteTree(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\" + program);
+    DeleteTree(HKEY_CURRENT_USER, SettingsKey(program));
 }
 
 std::string DllProbeExe() { return WinPath(DLL_PROBE_EXE_UNIX); }

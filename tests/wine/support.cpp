@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include <aclapi.h>
 #include <cstdio>
 
 bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs) {
@@ -228,4 +229,26 @@ std::string ComboEntryText(HWND dialog, int id, int index) {
   char text[512] = "";
   ::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text, sizeof text, nullptr, nullptr);
   return text;
+}
+
+bool DenyKeyRights(const std::string& path, DWORD deniedRights) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS) return false;
+  PACL acl = nullptr;  // no list: everyone may do everything
+  if (deniedRights != 0) {
+    EXPLICIT_ACCESS_A deny{};
+    deny.grfAccessPermissions = deniedRights;
+    deny.grfAccessMode = DENY_ACCESS;
+    deny.grfInheritance = NO_INHERITANCE;
+    deny.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+    deny.Trustee.ptstrName = const_cast<char*>("EVERYONE");
+    ::SetEntriesInAclA(1, &deny, nullptr, &acl);
+  }
+  SECURITY_DESCRIPTOR sd;
+  ::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+  ::SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+  const bool ok = ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd) == ERROR_SUCCESS;
+  ::RegCloseKey(key);
+  if (acl != nullptr) ::LocalFree(acl);
+  return ok;
 }

@@ -71,6 +71,9 @@ bool ReadValue(HKEY root, const std::string& path, const char* name, std::string
                REGSAM view = 0);
 void DeleteValue(HKEY root, const std::string& path, const char* name, REGSAM view = 0);
 void DeleteTree(HKEY root, const std::string& path, REGSAM view = 0);
+// Gives the key of HKEY_LOCAL_MACHINE an access list that denies everyone
+// these rights, or with none, one that allows everyone everything.
+bool DenyKeyRights(const std::string& path, DWORD deniedRights);
 
 // Files.
 std::string ReadFileBytes(const std::string& path);

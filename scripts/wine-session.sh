@@ -1,19 +1,22 @@
 # Sourced by the test, demo and benchmark scripts: a display, a Wine prefix
 # made for the tests, and a persistent Wine server, all ended on exit.
 #
-#   wine_session_start PREFIX_DIR
+#   wine_session_start PREFIX_DIR [win64|win32 [LOADER]]
 #
-# 32-bit x86 code cannot execute on the machines this project is built and
-# tested on (neither 32-bit Linux programs nor Wine's WoW64 mode), so the
-# prefix is a 64-bit Windows and the programs run as their x86_64 build.
+# The prefix is a 64-bit Windows unless told otherwise. LOADER starts the
+# programs: Wine's 64-bit loader by default, which runs the x86_64 build;
+# the 32-bit loader runs the shipped 32-bit programs, in a 32-bit prefix or
+# under WoW64 in a 64-bit one. $WINE is the loader to start programs with.
 
-WINE64=/usr/lib/wine/wine64
+WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINELOADER=$WINE64
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 _session_xvfb_pid=
 
 wine_session_start() {
-  export WINEPREFIX=$1 WINEARCH=win64
+  export WINEPREFIX=$1 WINEARCH=${2:-win64}
+  WINE=${3:-/usr/lib/wine/wine64}
+  export WINELOADER=$WINE
   if [ -z "${DISPLAY:-}" ] || [ -n "${MARLO_FORCE_XVFB:-}" ]; then
     local display=:$((90 + RANDOM % 100))
     Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
@@ -26,27 +29,51 @@ wine_session_start() {
   if [ ! -f "$WINEPREFIX/.marlo-ready" ]; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
-    "$WINE64" wineboot -i >/dev/null 2>&1
-    "$WINESERVER" -w
-    # No SimSun or Times New Roman on Linux: map them to fonts of similar
-    # metrics, so that dialogs keep the proportions they have on Windows.
-    local song="AR PL UMing CN"
-    local reg="HKCU\\Software\\Wine\\Fonts\\Replacements"
-    "$WINE64" reg add "$reg" /v SimSun /t REG_SZ /d "$song" /f >/dev/null 2>&1
-    "$WINE64" reg add "$reg" /v "宋体" /t REG_SZ /d "$song" /f >/dev/null 2>&1
-    "$WINE64" reg add "$reg" /v "Times New Roman" /t REG_SZ /d "Liberation Serif" /f >/dev/null 2>&1
-    # Without a window manager, Wine draws the captions itself.
-    "$WINE64" reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-    # A crash ends the program at once; no debugger waits for a user.
-    "$WINE64" reg add "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug" /v Auto /t REG_SZ /d 0 /f >/dev/null 2>&1
-    "$WINE64" reg add "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug" /v Debugger /t REG_SZ /d "" /f >/dev/null 2>&1
+    _session_make_prefix
     "$WINESERVER" -w
     touch "$WINEPREFIX/.marlo-ready"
   fi
+  _session_install_wine_fonts
   "$WINESERVER" -p >/dev/null 2>&1 </dev/null
   # The prefix's services start with the first program; started here, they
   # do not hold the output of a test (which CTest waits to see closed).
-  "$WINE64" reg query "HKCU\\Software" >/dev/null 2>&1 </dev/null
+  "$WINE" reg query "HKCU\\Software" >/dev/null 2>&1 </dev/null
+}
+
+# Wine's own fonts (Tahoma for "MS Shell Dlg", Marlett, MS Sans Serif and
+# the bitmap fonts) come in Debian's fonts-wine, in a folder this Wine never
+# reads; without them every dialog falls back to whatever font fontconfig
+# offers. The prefix's Fonts folder, which Wine does read, gets copies.
+_session_install_wine_fonts() {
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts
+  mkdir -p "$fonts"
+  cp -u /usr/share/wine/fonts/* "$fonts/" 2>/dev/null || true
+}
+
+# A new prefix, set up by the loader of its own kind: the fonts mapped, no
+# window manager, no crash debugger (in both registry views of a 64-bit
+# Windows, for 32-bit and 64-bit programs alike).
+_session_make_prefix() {
+  local tool=/usr/lib/wine/wine64 views=("/reg:64" "/reg:32")
+  [ "$WINEARCH" = win32 ] && tool=$WINE views=("")
+  "$tool" wineboot -i >/dev/null 2>&1
+  "$WINESERVER" -w
+  # No SimSun or Times New Roman on Linux: map the two faces the installer
+  # names to fonts of similar metrics, so that it keeps its proportions.
+  # Nothing else is mapped: "MS Shell Dlg" stays Wine's Tahoma, as on Windows.
+  local song="AR PL UMing CN"
+  local reg="HKCU\\Software\\Wine\\Fonts\\Replacements"
+  "$tool" reg add "$reg" /v SimSun /t REG_SZ /d "$song" /f >/dev/null 2>&1
+  "$tool" reg add "$reg" /v "宋体" /t REG_SZ /d "$song" /f >/dev/null 2>&1
+  "$tool" reg add "$reg" /v "Times New Roman" /t REG_SZ /d "Liberation Serif" /f >/dev/null 2>&1
+  # Without a window manager, Wine draws the captions itself.
+  "$tool" reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  # A crash ends the program at once; no debugger waits for a user.
+  local aedebug="HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug" view
+  for view in "${views[@]}"; do
+    "$tool" reg add "$aedebug" /v Auto /t REG_SZ /d 0 /f $view >/dev/null 2>&1
+    "$tool" reg add "$aedebug" /v Debugger /t REG_SZ /d "" /f $view >/dev/null 2>&1
+  done
 }
 
 # Adds delta to the number of sessions on this prefix; prints the new number.

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "caption_fit.h"
 #include "deployer_fixture.h"
 #include "handles.h"
 
@@ -96,6 +97,22 @@ TEST_F(DeployerResources, DialogTemplateIsExtendedWithTheControlsInTabOrder) {
     control = ::GetWindow(control, GW_HWNDNEXT);
   }
   EXPECT_EQ(control, nullptr);
+
+  // Drawn as on Windows: "MS Shell Dlg" comes out as Tahoma (no font mapping
+  // reaches it), and every caption is whole beside its box.
+  HWND box = ::GetDlgItem(dialog, 1012);
+  HDC dc = ::GetDC(box);
+  ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(box, WM_GETFONT, 0, 0)));
+  std::string family = "<none>";
+  if (const UINT size = ::GetOutlineTextMetricsA(dc, 0, nullptr)) {
+    std::string metrics(size, '\0');
+    auto* otm = reinterpret_cast<OUTLINETEXTMETRICA*>(metrics.data());
+    if (::GetOutlineTextMetricsA(dc, size, otm))
+      family = metrics.data() + reinterpret_cast<size_t>(otm->otmpFamilyName);
+  }
+  ::ReleaseDC(box, dc);
+  EXPECT_EQ(family, "Tahoma");
+  EXPECT_TRUE(CaptionsFit(dialog));
   ::DestroyWindow(dialog);
 }
 

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 
+#include "caption_fit.h"
 #include "dialog.h"
 #include "support.h"
 
@@ -217,4 +218,7 @@ TEST(InstallerLook, TitleInPureBlueTwentyFivePointTimes) {
   HDC bdc = ::GetDC(install);
   EXPECT_LT(BlueBox(bdc, br).right, 0);
   ::ReleaseDC(install, bdc);
+
+  // The title, the model list and every button show their whole text.
+  EXPECT_TRUE(CaptionsFit(dlg.m_hWnd));
 }

@@ -61,14 +61,14 @@ std::vector<double> StopLatencies(int runs) {
   return ms;
 }
 
+DWORD WINAPI PauseOnEvent(LPVOID e) { return ::WaitForSingleObject(static_cast<HANDLE>(e), 300); }
+
 // The floor: a thread pausing on an event, signalled and joined.
 std::vector<double> BareThreadStops(int runs) {
   std::vector<double> ms;
   for (int i = 0; i < runs; ++i) {
     HANDLE stop = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE thread = ::CreateThread(
-        nullptr, 0, [](LPVOID e) -> DWORD { return ::WaitForSingleObject(static_cast<HANDLE>(e), 300); }, stop, 0,
-        nullptr);
+    HANDLE thread = ::CreateThread(nullptr, 0, PauseOnEvent, stop, 0, nullptr);
     ::Sleep(static_cast<DWORD>((i * 37) % 300 / 10));
     const double t0 = Now();
     ::SetEvent(stop);

@@ -9,6 +9,9 @@
 # programs' x86_64 build stands in on a 64-bit prefix.
 
 WINE32_LOADER=${WINE32_LOADER:-/usr/lib/wine/wine}
+# Without a 32-bit Wine the probe program is handed to the 64-bit one, which
+# says in its own words why it cannot run it.
+WINE64_LOADER=${WINE64_LOADER:-/usr/lib/wine/wine64}
 # A Wine start that never returns must not hold up the run.
 PROBE_TIMEOUT_S=${PROBE_TIMEOUT_S:-120}
 _lanes_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -59,10 +62,11 @@ _probe_prefix() {
 probe_32bit_windows() {
   local work_dir=$1 kernel= loader=$WINE32_LOADER
   kernel_runs_i386 || kernel="this kernel does not execute 32-bit x86 programs (Exec format error); "
-  [ -x "$loader" ] || loader=/usr/lib/wine/wine64
+  [ -x "$loader" ] || loader=$WINE64_LOADER
   mkdir -p "$work_dir"
   local exe=$work_dir/arch_probe.exe
-  if ! i686-w64-mingw32-gcc -O2 -s -o "$exe" "$_lanes_dir/probe/arch_probe.c" 2>"$work_dir/cc.log"; then
+  if [ ! "$exe" -nt "$_lanes_dir/probe/arch_probe.c" ] &&
+    ! i686-w64-mingw32-gcc -O2 -s -o "$exe" "$_lanes_dir/probe/arch_probe.c" 2>"$work_dir/cc.log"; then
     PROBE_WOW64="${kernel}the 32-bit probe program did not build: $(head -c 200 "$work_dir/cc.log")"
     PROBE_WIN32=$PROBE_WOW64
     return

@@ -14,6 +14,8 @@ namespace {
 
 constexpr WORD kLanguage = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
 
+INT_PTR CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
 class DeployerResources : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -72,8 +74,8 @@ TEST_F(DeployerResources, DialogTemplateIsExtendedWithTheControlsInTabOrder) {
       {1011, BS_AUTOCHECKBOX, true, "CorelDraw X7", {99, 70, 58, 10}},
       {1012, BS_AUTOCHECKBOX, true, "CorelDraw X7(64Bit)", {20, 83, 79, 10}},
   };
-  HWND dialog = ::CreateDialogIndirectParamA(nullptr, reinterpret_cast<LPCDLGTEMPLATEA>(bytes), nullptr,
-                                             [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+  HWND dialog =
+      ::CreateDialogIndirectParamA(nullptr, reinterpret_cast<LPCDLGTEMPLATEA>(bytes), nullptr, IgnoreMessages, 0);
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(WindowText(dialog), "AddonDeploy");
   HWND control = ::GetWindow(dialog, GW_CHILD);

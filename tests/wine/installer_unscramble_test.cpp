@@ -23,6 +23,18 @@ std::string Pattern(size_t size, size_t offset = 0) {
   return bytes;
 }
 
+// The pipe's writer: a few chunks of a package, then the pipe is broken off.
+DWORD WINAPI WriteSomeOfPackage(LPVOID p) {
+  HANDLE pipe = static_cast<HANDLE>(p);
+  if (!::ConnectNamedPipe(pipe, nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED) return 1;
+  const std::string bytes = Pattern(3000);
+  DWORD written = 0;
+  ::WriteFile(pipe, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  ::FlushFileBuffers(pipe);
+  ::CloseHandle(pipe);
+  return 0;
+}
+
 std::string Scrambled(std::string bytes) {
   ScrambleBytes(reinterpret_cast<unsigned char*>(bytes.data()), bytes.size());
   return bytes;
@@ -132,19 +144,7 @@ TEST_F(InstallerUnscramble, ReadFailingPartWayLeavesNoDestination) {
   HANDLE pipe = ::CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 65536,
                                    65536, 0, nullptr);
   ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
-  HANDLE writer = ::CreateThread(
-      nullptr, 0,
-      [](LPVOID p) -> DWORD {
-        HANDLE pipe = static_cast<HANDLE>(p);
-        if (!::ConnectNamedPipe(pipe, nullptr) && ::GetLastError() != ERROR_PIPE_CONNECTED) return 1;
-        const std::string bytes = Pattern(3000);
-        DWORD written = 0;
-        ::WriteFile(pipe, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        ::FlushFileBuffers(pipe);
-        ::CloseHandle(pipe);
-        return 0;
-      },
-      pipe, 0, nullptr);
+  HANDLE writer = ::CreateThread(nullptr, 0, WriteSomeOfPackage, pipe, 0, nullptr);
   ASSERT_NE(writer, nullptr);
   EXPECT_FALSE(m_dialog.UnscrambleCopy(pipeName.c_str(), Path("driver").c_str()));
   EXPECT_FALSE(FileExists(Path("driver")));

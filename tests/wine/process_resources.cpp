@@ -26,7 +26,8 @@ struct HandleList {
   HandleEntry entries[1];
 };
 
-// One entry of the GDI handle table, 64-bit layout.
+// One entry of Wine's GDI handle table, laid out alike for 32-bit and
+// 64-bit processes.
 struct GdiTableEntry {
   UINT64 object;
   ULONG owner;
@@ -35,9 +36,11 @@ struct GdiTableEntry {
   UCHAR flags;
   UINT64 user;
 };
-static_assert(sizeof(void*) == 8, "the table layouts here are the 64-bit ones");
+static_assert(sizeof(GdiTableEntry) == 24);
 constexpr size_t kGdiTableEntries = 0x10000;
-constexpr size_t kPebGdiTableOffset = 0xF8;
+// GdiSharedHandleTable in the process's own PEB (the test and the program
+// under test are built alike).
+constexpr size_t kPebGdiTableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;
 
 template <class Function>
 Function Ntdll(const char* name) {
@@ -68,7 +71,7 @@ long CountGdiObjects(HANDLE process) {
   const auto query = Ntdll<Query>("NtQueryInformationProcess");
   PROCESS_BASIC_INFORMATION info{};
   if (query == nullptr || query(process, ProcessBasicInformation, &info, sizeof info, nullptr) != 0) return -1;
-  UINT64 tableAddress = 0;
+  ULONG_PTR tableAddress = 0;
   const BYTE* field = reinterpret_cast<const BYTE*>(info.PebBaseAddress) + kPebGdiTableOffset;
   if (!::ReadProcessMemory(process, field, &tableAddress, sizeof tableAddress, nullptr) || tableAddress == 0)
     return -1;

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Checks of the 32-bit probe that decides the test lanes: it believes only
+# what a 32-bit program it ran says, a Wine that never returns is ended by
+# the bound, and a missing 32-bit Wine is a reason, not a crash. Stand-in
+# loaders play Wine's part; the real probe runs in the test command.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+work=$(mktemp -d)
+trap 'rm -rf -- "$work"' EXIT
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# A loader that answers as the given Windows would, or hangs.
+loader() {
+  local name=$work/$1
+  printf '#!/usr/bin/env bash\n%s\n' "$2" >"$name"
+  chmod +x "$name"
+  echo "$name"
+}
+
+expect_probe() {
+  local what=$1 want64=$2 want32=$3
+  PROBE_TIMEOUT_S=2 probe_32bit_windows "$work/probe"
+  [[ $PROBE_WOW64 == $want64 ]] || fail "$what: win64 prefix said '$PROBE_WOW64', expected '$want64'"
+  [[ $PROBE_WIN32 == $want32 ]] || fail "$what: win32 prefix said '$PROBE_WIN32', expected '$want32'"
+}
+
+source scripts/lanes.sh
+
+WINE32_LOADER=$(loader windows \
+  '[ "$WINEARCH" = win64 ] && echo "native=9 pointer=32" || echo "native=0 pointer=32"')
+expect_probe "a working 32-bit Wine" yes yes
+
+WINE32_LOADER=$(loader only64 \
+  '[ "$WINEARCH" = win64 ] && echo "native=9 pointer=32" || { echo "no 32-bit prefix here" >&2; exit 1; }')
+expect_probe "a WoW64-only Wine" yes "*did not run (exit status 1: no 32-bit prefix here)"
+
+# A 64-bit program answering is no proof that 32-bit code runs.
+WINE32_LOADER=$(loader pointer64 'echo "native=9 pointer=64"')
+expect_probe "a loader that ran 64-bit code" \
+  "*said 'native=9 pointer=64', not 'native=9 pointer=32'" "*said 'native=9 pointer=64', not 'native=0 pointer=32'"
+
+start=$(date +%s)
+WINE32_LOADER=$(loader hangs 'sleep 600')
+expect_probe "a Wine that never returns" "*did not end within 2 s" "*did not end within 2 s"
+[ $(($(date +%s) - start)) -lt 30 ] || fail "the probe's bound did not hold"
+
+# No 32-bit Wine at all: the 64-bit one is asked, and its refusal is the reason.
+WINE32_LOADER=$work/missing
+WINE64_LOADER=$(loader wine64 'echo "Bad EXE format for $1." >&2; exit 1')
+expect_probe "no 32-bit Wine" "*did not run (exit status 1: Bad EXE format for*" "*did not run (exit status 1: Bad EXE format for*"
+
+[ "$failures" -eq 0 ] || exit 1
+echo "lane probe checks: all passed"

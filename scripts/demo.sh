@@ -4,14 +4,28 @@
 # with two registered host editions. With a display each runs until its
 # dialog is closed; without one they run headless and screenshots are saved
 # to build/demo/installer.png and build/demo/deployer.png.
+#
+# Where this machine runs 32-bit Windows programs (probed), the demo shows
+# the shipped 32-bit programs on a 64-bit Windows, under WoW64; elsewhere
+# their x86_64 build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 headless=
 [ -z "${DISPLAY:-}" ] && headless=1
 
+source scripts/lanes.sh
 cmake --preset host >/dev/null && cmake --build --preset host --target cabpack >/dev/null
-cmake --preset wine-tests >/dev/null && cmake --build --preset wine-tests --target PLOTINST AddonDeploy >/dev/null
+probe_32bit_windows "$PWD/build/probe"
+if [ "$PROBE_WOW64" = yes ]; then
+  cmake --preset windows >/dev/null && cmake --build --preset windows >/dev/null
+  programs=build/windows loader=$WINE32_LOADER
+  echo "demo: the shipped 32-bit programs, on a 64-bit Windows prefix (WoW64)"
+else
+  cmake --preset wine-tests >/dev/null && cmake --build --preset wine-tests --target PLOTINST AddonDeploy >/dev/null
+  programs=build/wine-tests loader=/usr/lib/wine/wine64
+  echo "demo: the programs' x86_64 build, on a 64-bit Windows prefix; the shipped 32-bit ones cannot run here: $PROBE_WOW64"
+fi
 
 demo=$PWD/build/demo
 mkdir -p "$demo/package" "$demo/driver"
@@ -23,8 +37,8 @@ build/host/tests/host/cabpack "$demo/driver/VELTRA.dll" "$demo/driver/VELTRA.pcd
   "$demo/package"
 
 source scripts/wine-session.sh
-wine_session_start "$demo/prefix"
-reg() { "$WINE64" reg "$@" >/dev/null 2>&1; }
+wine_session_start "$demo/prefix" win64 "$loader"
+reg() { /usr/lib/wine/wine64 reg "$@" >/dev/null 2>&1; }
 # The plotter, as the system's USB printing support records it once plugged in.
 class='HKLM\System\CurrentControlSet\Control\DeviceClasses\{28d78fad-5a12-11d1-ae5b-0000f803a8c2}'
 device="$class\\##?#USB#Vid_0483&Pid_5750#0000001#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}"
@@ -35,7 +49,7 @@ reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports' /v USB001 /t R
 # The deployer beside sample plug-in files, and two registered host
 # editions (X7, 32-bit and 64-bit) whose folders exist.
 mkdir -p "$demo/deployer" "$demo/host/Draw"
-cp build/wine-tests/deployer/AddonDeploy.exe "$demo/deployer/"
+cp "$programs/deployer/AddonDeploy.exe" "$demo/deployer/"
 echo "sample 32-bit plug-in" >"$demo/deployer/Marlotrim32.cpg"
 echo "sample 64-bit plug-in" >"$demo/deployer/Marlotrim64.cpg"
 echo "sample bitmap" >"$demo/deployer/Marlotrim.bmp"
@@ -43,18 +57,18 @@ winepath_of() { echo "Z:${1//\//\\}"; }
 reg add 'HKLM\SOFTWARE\Corel\CorelDraw\17.0' /v ConfigDir /t REG_SZ /d "$(winepath_of "$demo/host/Config")" /f /reg:64
 reg add 'HKLM\SOFTWARE\Wow6432Node\Corel\CorelDraw\17.0' /v ConfigDir /t REG_SZ /d "$(winepath_of "$demo/host/Config")" /f /reg:64
 
-exe=$(winepath_of "$PWD/build/wine-tests/installer/PLOTINST.exe")
+exe=$(winepath_of "$PWD/$programs/installer/PLOTINST.exe")
 deployer=$(winepath_of "$demo/deployer/AddonDeploy.exe")
 cd "$demo/package"
 if [ -z "$headless" ]; then
-  "$WINE64" "$exe"
-  "$WINE64" "$deployer"
+  "$WINE" "$exe"
+  "$WINE" "$deployer"
   exit 0
 fi
 
 # Starts a program and saves a screenshot once its window shows.
 shoot() {
-  "$WINE64" "$1" >/dev/null 2>&1 </dev/null &
+  "$WINE" "$1" >/dev/null 2>&1 </dev/null &
   for _ in $(seq 200); do
     xwininfo -root -tree 2>/dev/null | grep -q "\"$2\"" && break
     sleep 0.1

@@ -2,8 +2,8 @@
 
 #include "afxdisp.h"
 #include "handles.h"
-#include "winapp.h"
 #include "win32_error.h"
+#include "winapp.h"
 
 namespace {
 // The type library compiled into the program as TYPELIB 1.

@@ -62,7 +62,8 @@ void AfxOleTerm(BOOL bJustRevoke) {
 BOOL AfxOleRegisterTypeLib(HINSTANCE hInstance, REFGUID tlid, const char* pszFileName, const char* pszHelpDir) {
   wchar_t path[MAX_PATH];
   if (pszFileName) {
-    if (::MultiByteToWideChar(CP_ACP, 0, pszFileName, -1, path, MAX_PATH) == 0) return Fail(LastErrorOr(ERROR_BAD_PATHNAME));
+    if (::MultiByteToWideChar(CP_ACP, 0, pszFileName, -1, path, MAX_PATH) == 0)
+      return Fail(LastErrorOr(ERROR_BAD_PATHNAME));
   } else {
     const DWORD n = ::GetModuleFileNameW(hInstance, path, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return Fail(LastErrorOr(ERROR_FILENAME_EXCED_RANGE));

@@ -45,9 +45,9 @@ void RunLog::Step(DWORD result, const char* format, ...) {
   SYSTEMTIME now;
   ::GetLocalTime(&now);
   char line[1024];
-  const int n = std::snprintf(line, sizeof line, "%04u-%02u-%02u %02u:%02u:%02u %s: %lu %s\r\n", now.wYear, now.wMonth,
-                              now.wDay, now.wHour, now.wMinute, now.wSecond, step, static_cast<unsigned long>(result),
-                              text);
+  const int n =
+      std::snprintf(line, sizeof line, "%04u-%02u-%02u %02u:%02u:%02u %s: %lu %s\r\n", now.wYear, now.wMonth, now.wDay,
+                    now.wHour, now.wMinute, now.wSecond, step, static_cast<unsigned long>(result), text);
   if (n <= 0) return;
   DWORD length = static_cast<DWORD>(n);
   if (length >= sizeof line) {

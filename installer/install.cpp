@@ -17,12 +17,11 @@ constexpr BYTE kModeNo[4] = {0x80, 0x96, 0x98, 0x00};
 }  // namespace
 
 bool CPLOTINSTDlg::UnscrambleCopy(const char* source, const char* destination) {
-  UniqueFile in(::CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr));
+  UniqueFile in(
+      ::CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!in) return false;
   ::SetFilePointer(in.get(), 0, nullptr, FILE_BEGIN);
-  UniqueFile out(
-      ::CreateFileA(destination, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFile out(::CreateFileA(destination, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!out) return false;
 
   unsigned char buffer[1024];

@@ -5,72 +5,53 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-struct Parsed {
-  bool requested;
-  unsigned long error;
-  SilentCourse course;
-  std::string port, log;
-};
-
-// Hands the arguments over as the framework's parser does: a leading '-' or
-// '/' taken off and reported as a flag.
-Parsed Parse(const std::vector<const char*>& args, bool installer = true) {
-  SilentSwitches s(installer, installer);
-  for (const char* arg : args) {
-    const bool flag = arg[0] == '-' || arg[0] == '/';
-    s.Take(flag ? arg + 1 : arg, flag);
-  }
-  s.Finish();
-  return {s.Requested(), s.Error(), s.Course(), s.Port() ? s.Port() : "<none>", s.Log() ? s.Log() : "<none>"};
-}
-
-}  // namespace
-
-TEST(SilentSwitches, CoursesWithTheirValuesInAnyCaseAndOrder) {
-  Parsed p = Parse({"/Install"});
-  EXPECT_TRUE(p.requested);
-  EXPECT_EQ(p.error, 0u);
-  EXPECT_EQ(p.course, SilentCourse::Install);
-  EXPECT_EQ(p.port, "<none>");
-
-  p = Parse({"-log", "C:\\logs\\run.log", "/PORT", "COM3:", "-INSTALL"});
-  EXPECT_EQ(p.error, 0u);
-  EXPECT_EQ(p.course, SilentCourse::Install);
-  EXPECT_EQ(p.port, "COM3:");
-  EXPECT_EQ(p.log, "C:\\logs\\run.log");
-
-  p = Parse({"/delete", "/Log", "x.log"});
-  EXPECT_EQ(p.error, 0u);
-  EXPECT_EQ(p.course, SilentCourse::Delete);
-  // The framework's own switches are left to it.
-  EXPECT_EQ(Parse({"/Install", "/Embedding"}).error, 0u);
-}
-
-TEST(SilentSwitches, MalformedLinesAreInvalidParameters) {
-  const std::vector<std::vector<const char*>> malformed = {
-      {"/Install", "/Delete"},       {"/Install", "/Install"},          {"/Install", "/Port"},
-      {"/Install", "/Log"},          {"/Install", "/Port", "/Log", "x"}, {"/Install", "/Log", "a", "/Log", "b"},
-      {"/Install", "/Quiet"},        {"/Install", "file.txt"},          {"/Delete", "/Port", "COM1:"},
-      {"/Port", "COM1:"},            {"/Log", "x.log"},                 {"/Port"},
+// Each line as the framework's parser hands it over (a leading '-' or '/'
+// taken off and reported as a flag), to the installer's set of switches or
+// the deployer's: whether it asks for an unattended course, and its error.
+TEST(SilentSwitches, CoursesValuesAndMalformedLines) {
+  struct Case {
+    std::vector<const char*> args;
+    bool installer, requested;
+    unsigned long error;
   };
-  for (const auto& args : malformed) {
-    const Parsed p = Parse(args);
+  const Case cases[] = {
+      {{"-log", "C:\\run.log", "/PORT", "COM3:", "-INSTALL"}, true, true, 0},
+      {{"/delete", "/Log", "x.log", "/Embedding"}, true, true, 0},
+      {{"/Install", "/Delete"}, true, true, 87},
+      {{"/Install", "/Port"}, true, true, 87},
+      {{"/Install", "/Port", "/Log", "x"}, true, true, 87},
+      {{"/Install", "/Log", "a", "/Log", "b"}, true, true, 87},
+      {{"/Install", "/Quiet"}, true, true, 87},
+      {{"/Install", "file.txt"}, true, true, 87},
+      {{"/Delete", "/Port", "COM1:"}, true, true, 87},
+      {{"/Log", "x.log"}, true, true, 87},
+      // Nothing of the unattended courses: the dialog opens as it always has.
+      {{"/Quiet"}, true, false, 87},
+      {{"/Register", "file.txt"}, true, false, 87},
+      // The deployer has no /Delete and no /Port.
+      {{"/Delete"}, false, false, 87},
+      {{"/Install", "/Port", "COM1:"}, false, true, 87},
+      {{"/Install", "/Log", "x.log"}, false, true, 0},
+  };
+  for (const Case& c : cases) {
+    SilentSwitches s(c.installer, c.installer);
     std::string line;
-    for (const char* arg : args) line += std::string(arg) + " ";
-    EXPECT_TRUE(p.requested) << line;
-    EXPECT_EQ(p.error, 87u) << line;
+    for (const char* arg : c.args) {
+      const bool flag = arg[0] == '-' || arg[0] == '/';
+      s.Take(flag ? arg + 1 : arg, flag);
+      line += std::string(arg) + " ";
+    }
+    s.Finish();
+    EXPECT_EQ(s.Requested(), c.requested) << line;
+    if (c.requested) {
+      EXPECT_EQ(s.Error(), c.error) << line;
+    }
   }
-}
-
-TEST(SilentSwitches, ForeignSwitchAloneAndEachProgramsOwnSet) {
-  // Nothing of the unattended courses: the dialog opens as it always has.
-  for (const std::vector<const char*>& args :
-       std::vector<std::vector<const char*>>{{}, {"/Quiet"}, {"file.txt"}, {"/Register"}, {"/Embedding"}})
-    EXPECT_FALSE(Parse(args).requested);
-  // The deployer has no /Delete and no /Port.
-  EXPECT_FALSE(Parse({"/Delete"}, false).requested);
-  EXPECT_EQ(Parse({"/Install", "/Port", "COM1:"}, false).error, 87u);
-  EXPECT_EQ(Parse({"/Install", "/Log", "x.log"}, false).error, 0u);
+  SilentSwitches s(true, true);
+  for (auto [arg, flag] : {std::pair{"Install", true}, {"Port", true}, {"COM3:", false}, {"Log", true}, {"a", false}})
+    s.Take(arg, flag);
+  s.Finish();
+  EXPECT_EQ(s.Course(), SilentCourse::Install);
+  EXPECT_STREQ(s.Port(), "COM3:");
+  EXPECT_STREQ(s.Log(), "a");
 }

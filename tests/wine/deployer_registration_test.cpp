@@ -86,7 +86,8 @@ TEST(DeployerRegistration, PathOutsideTheCodePageIsRegisteredExactly) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  ASSERT_TRUE(::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  ASSERT_TRUE(
+      ::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
   const bool ended = ::WaitForSingleObject(pi.hProcess, 15000) == WAIT_OBJECT_0;
   DWORD code = STILL_ACTIVE;
   ::GetExitCodeProcess(pi.hProcess, &code);

@@ -12,5 +12,8 @@ class CAddonDeployApp : public CWinApp {
   BOOL InitInstance() override;
   int ExitInstance() override;
 
+  // The exit status: 0 when what was asked was done, else a Win32 error.
+  DWORD m_exitCode = ERROR_SUCCESS;
+
   DECLARE_MESSAGE_MAP()
 };

@@ -4,10 +4,20 @@
 
 #include "autoproxy.h"
 #include "host_detect.h"
+#include "win32_error.h"
 
 namespace {
 constexpr UINT_PTR kScanTimer = 0;
 constexpr UINT kScanDelayMs = 50;
+
+// The dialog waits out a held module as it always has: asleep.
+class SleepingWait : public DeployWait {
+ public:
+  bool Pause(unsigned milliseconds, bool) override {
+    ::Sleep(milliseconds);
+    return true;
+  }
+};
 }  // namespace
 
 const CAddonDeployDlg::CorelVersionRow CAddonDeployDlg::CorelVersionTable[11] = {
@@ -130,9 +140,13 @@ void CAddonDeployDlg::OnVersionClicked() {
 
 void CAddonDeployDlg::OnInstallPlugins() {
   UpdateData(TRUE);
+  SleepingWait wait;
+  m_exitCode = ERROR_SUCCESS;
   for (const CorelVersionRow& row : CorelVersionTable) {
     if (this->*row.tick == 0) continue;
-    if (!DeployPlugin(row.majorVersion, row.is64Bit)) AfxMessageBox("Fail", MB_OK);
+    if (DeployPlugin(row.majorVersion, row.is64Bit, wait)) continue;
+    if (m_exitCode == ERROR_SUCCESS) m_exitCode = LastErrorOr(ERROR_GEN_FAILURE);
+    AfxMessageBox("Fail", MB_OK);
   }
   CDialog::OnOK();
 }

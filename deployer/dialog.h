@@ -26,6 +26,9 @@ class CAddonDeployDlg : public CDialogEx {
   static const CorelVersionRow CorelVersionTable[11];
 
   CAddonDeployDlgAutoProxy* m_pAutoProxy;
+  // Install's outcome: 0 when every ticked edition deployed, else the error
+  // of the first that failed; cancelled while Install has not run.
+  DWORD m_exitCode = ERROR_CANCELLED;
   HICON m_hIcon;
   BOOL m_bCd9 = 0, m_bCd10 = 0, m_bCd11 = 0, m_bCd12 = 0, m_bX3 = 0, m_bX4 = 0, m_bX5 = 0, m_bX6 = 0;
   CButton m_btnInstall;

@@ -6,6 +6,7 @@
 #include "host_key.h"
 #include "host_paths.h"
 #include "module_removal.h"
+#include "win32_error.h"
 
 static_assert(kHostKeyAccess == KEY_ALL_ACCESS);
 static_assert(kHostKeyAccess64View == (KEY_ALL_ACCESS | KEY_WOW64_64KEY));
@@ -20,10 +21,15 @@ UniqueHKey OpenHostKey(int majorVersion, bool is64BitEdition) {
   ::GetNativeSystemInfo(&info);
   HostKey hostKey;
   UniqueHKey key;
-  if (!SelectHostKey(majorVersion, is64BitEdition, IsAmd64Machine(info.wProcessorArchitecture), hostKey))
+  if (!SelectHostKey(majorVersion, is64BitEdition, IsAmd64Machine(info.wProcessorArchitecture), hostKey)) {
+    ::SetLastError(ERROR_FILE_NOT_FOUND);
     return key;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, hostKey.path, 0, hostKey.access, key.put()) != ERROR_SUCCESS)
+  }
+  const LONG rc = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, hostKey.path, 0, hostKey.access, key.put());
+  if (rc != ERROR_SUCCESS) {
     key.reset();
+    ::SetLastError(static_cast<DWORD>(rc));
+  }
   return key;
 }
 
@@ -31,10 +37,11 @@ UniqueHKey OpenHostKey(int majorVersion, bool is64BitEdition) {
 // length; a value of 260 bytes or more leaves no room and fails the read.
 bool ReadConfigDir(HKEY key, char (&text)[kHostPathInputSize]) {
   DWORD size = sizeof text;
-  if (::RegQueryValueExA(key, "ConfigDir", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size) !=
-          ERROR_SUCCESS ||
-      size >= sizeof text)
+  const LONG rc = ::RegQueryValueExA(key, "ConfigDir", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+  if (rc != ERROR_SUCCESS || size >= sizeof text) {
+    ::SetLastError(rc != ERROR_SUCCESS ? static_cast<DWORD>(rc) : ERROR_MORE_DATA);
     return false;
+  }
   text[size] = '\0';
   return true;
 }
@@ -60,7 +67,7 @@ bool IsCorelVersionInstalled(int majorVersion, bool is64BitEdition) {
   return key && ReadConfigDir(key.get(), configDir);
 }
 
-bool DeployPlugin(int majorVersion, bool is64BitEdition) {
+bool DeployPlugin(int majorVersion, bool is64BitEdition, DeployWait& wait) {
   // The key stays open for the whole deployment, as a claim on the host.
   UniqueHKey key = OpenHostKey(majorVersion, is64BitEdition);
   char configDir[kHostPathInputSize];
@@ -69,23 +76,56 @@ bool DeployPlugin(int majorVersion, bool is64BitEdition) {
   // A truncated program path would name sources that are not ours.
   char programPath[kHostPathInputSize];
   const DWORD n = ::GetModuleFileNameA(nullptr, programPath, sizeof programPath);
-  if (n == 0 || n >= sizeof programPath) return false;
+  if (n == 0 || n >= sizeof programPath) {
+    ::SetLastError(LastErrorOr(ERROR_FILENAME_EXCED_RANGE));
+    return false;
+  }
 
   PluginPaths paths;
-  if (!BuildPluginPaths(configDir, programPath, is64BitEdition, paths)) return false;
+  if (!BuildPluginPaths(configDir, programPath, is64BitEdition, paths)) {
+    ::SetLastError(ERROR_BAD_PATHNAME);
+    return false;
+  }
+
+  // The first failure is the one reported when nothing could be copied.
+  DWORD error = ERROR_SUCCESS;
+  auto note = [&](DWORD e) {
+    if (error == ERROR_SUCCESS) error = e;
+  };
 
   // Only the last level: a missing Draw folder means the host is not really
   // there, and the copies below then fail.
-  if (!::PathIsDirectoryA(paths.pluginFolder)) ::CreateDirectoryA(paths.pluginFolder, nullptr);
+  if (!::PathIsDirectoryA(paths.pluginFolder) && !::CreateDirectoryA(paths.pluginFolder, nullptr))
+    note(LastErrorOr(ERROR_PATH_NOT_FOUND));
 
   // A folder in the module's place denies its deletion for good: waiting
   // that out would stall for minutes, and no copy could take its place.
   bool copied = false;
-  if (!::PathIsDirectoryA(paths.moduleDestination))
-    copied = ReplaceModule([&] { return DeleteOldModule(paths.moduleDestination); }, [](unsigned ms) { ::Sleep(ms); },
-                           [&] { return ::CopyFileA(paths.moduleSource, paths.moduleDestination, TRUE) != FALSE; });
+  if (::PathIsDirectoryA(paths.moduleDestination)) {
+    note(ERROR_ACCESS_DENIED);
+  } else {
+    unsigned long removal = 0;
+    DWORD copyError = ERROR_SUCCESS;
+    bool held = false, stopped = false;
+    copied = ReplaceModule(
+        [&] { return stopped ? ERROR_CANCELLED : (removal = DeleteOldModule(paths.moduleDestination)); },
+        [&](unsigned ms) {
+          if (stopped) return;
+          held = held || removal == ERROR_ACCESS_DENIED;
+          stopped = !wait.Pause(ms, removal == ERROR_ACCESS_DENIED);
+        },
+        [&] {
+          if (::CopyFileA(paths.moduleSource, paths.moduleDestination, TRUE)) return true;
+          copyError = LastErrorOr(ERROR_GEN_FAILURE);
+          return false;
+        });
+    if (held) wait.HeldWaitEnded();
+    if (!copied) note(stopped ? ERROR_CANCELLED : removal == ERROR_ACCESS_DENIED ? ERROR_ACCESS_DENIED : copyError);
+  }
 
   ::DeleteFileA(paths.bitmapDestination);
   if (::CopyFileA(paths.bitmapSource, paths.bitmapDestination, TRUE)) copied = true;
+  else note(LastErrorOr(ERROR_GEN_FAILURE));
+  if (!copied) ::SetLastError(error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE);
   return copied;
 }

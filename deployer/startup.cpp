@@ -6,12 +6,13 @@
 
 #include "afxdisp.h"
 #include "dialog.h"
+#include "registration.h"
 #include "res/resource.h"
+#include "silent.h"
 #include "system_dll.h"
+#include "win32_error.h"
 
 namespace {
-// The type library compiled into the program as TYPELIB 1.
-const GUID LIBID_AddonDeploy = {0x5FA3ED51, 0x827E, 0x420B, {0x83, 0x6F, 0x5D, 0x72, 0x0F, 0x9D, 0x9A, 0xE4}};
 // Restart support of the restart kind only.
 constexpr DWORD kRestartManagerSupportRestart = 0x01;
 
@@ -38,39 +39,50 @@ BOOL CAddonDeployApp::InitInstance() {
   InitCommonControlsFromSystem();
   CWinApp::InitInstance();
 
+  CSilentCommandLineInfo cmdInfo(false, false);
+  ParseCommandLine(cmdInfo);
+  const bool automated = cmdInfo.m_bRunEmbedded || cmdInfo.m_bRunAutomated;
+  // The automation and registration switches come first, as they always have.
+  const bool silent =
+      !automated && cmdInfo.m_nShellCommand == CCommandLineInfo::FileNew && cmdInfo.m_silent.Requested();
+
   if (!AfxOleInit()) {
-    AfxMessageBox(IDS_OLE_INIT_FAILED, MB_OK);
+    m_exitCode = LastErrorOr(ERROR_DLL_INIT_FAILED);
+    if (!silent) AfxMessageBox(IDS_OLE_INIT_FAILED, MB_OK);
     return FALSE;
   }
   AfxEnableControlContainer();
   // No shell tree or list controls and no profile settings: neither a shell
   // manager nor a registry key for settings has anything to do here.
 
-  CCommandLineInfo cmdInfo;
-  ParseCommandLine(cmdInfo);
-  if (cmdInfo.m_bRunEmbedded || cmdInfo.m_bRunAutomated) {
+  if (automated) {
     // Started for a client: when its object goes, so does the program.
     AfxOleSetUserCtrl(FALSE);
     COleObjectFactory::RegisterAll();
   } else if (cmdInfo.m_nShellCommand == CCommandLineInfo::AppUnregister) {
-    COleObjectFactory::UpdateRegistryAll(FALSE);
-    AfxOleUnregisterTypeLib(LIBID_AddonDeploy, 1, 0, 0);
+    m_exitCode = RemoveRegistration();
+    return FALSE;
+  } else if (cmdInfo.m_nShellCommand == CCommandLineInfo::AppRegister) {
+    m_exitCode = WriteRegistration();
+    return FALSE;
+  } else if (silent) {
+    m_exitCode = RunSilentInstall(cmdInfo.m_silent);
     return FALSE;
   } else {
-    // Every ordinary start registers again; outcomes change nothing.
-    COleObjectFactory::UpdateRegistryAll(TRUE);
-    AfxOleRegisterTypeLib(AfxGetInstanceHandle(), LIBID_AddonDeploy, nullptr, nullptr);
-    if (cmdInfo.m_nShellCommand == CCommandLineInfo::AppRegister) return FALSE;
+    // Every ordinary start registers again; its outcome changes nothing.
+    WriteRegistration();
   }
 
   CAddonDeployDlg dlg;
   m_pMainWnd = &dlg;
   dlg.DoModal();
   m_pMainWnd = nullptr;
+  m_exitCode = dlg.m_exitCode;
   return FALSE;
 }
 
 int CAddonDeployApp::ExitInstance() {
   AfxOleTerm(FALSE);
-  return CWinApp::ExitInstance();
+  const int quitCode = CWinApp::ExitInstance();
+  return m_exitCode != ERROR_SUCCESS ? static_cast<int>(m_exitCode) : quitCode;
 }

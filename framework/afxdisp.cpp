@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "handles.h"
+#include "win32_error.h"
 #include "winapp.h"
 
 namespace {
@@ -13,24 +14,40 @@ bool g_oleInitialized = false;
 // Constant-initialised, so factories constructed before any other global see it.
 COleObjectFactory* g_firstFactory = nullptr;
 
-bool SetKeyDefault(const char* path, const char* value) {
+// The key's default value; 0 or the registry's error.
+LONG SetKeyDefault(const char* path, const void* value, DWORD bytes, bool wide) {
   UniqueHKey key;
-  if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr) !=
-      ERROR_SUCCESS)
-    return false;
-  return ::RegSetValueExA(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                          static_cast<DWORD>(lstrlenA(value) + 1)) == ERROR_SUCCESS;
+  LONG rc = ::RegCreateKeyExA(HKEY_CLASSES_ROOT, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr);
+  if (rc != ERROR_SUCCESS) return rc;
+  const BYTE* data = static_cast<const BYTE*>(value);
+  return wide ? ::RegSetValueExW(key.get(), nullptr, 0, REG_SZ, data, bytes)
+              : ::RegSetValueExA(key.get(), nullptr, 0, REG_SZ, data, bytes);
 }
 
-void DeleteClassesTree(const char* path) {
-  ::RegDeleteTreeA(HKEY_CLASSES_ROOT, path);
-  ::RegDeleteKeyA(HKEY_CLASSES_ROOT, path);
+LONG SetKeyDefault(const char* path, const char* value) {
+  return SetKeyDefault(path, value, static_cast<DWORD>(lstrlenA(value) + 1), false);
 }
+
+// 0 when the tree is gone, also when it was never there.
+LONG DeleteClassesTree(const char* path) {
+  LONG rc = ::RegDeleteTreeA(HKEY_CLASSES_ROOT, path);
+  if (rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) rc = ::RegDeleteKeyA(HKEY_CLASSES_ROOT, path);
+  return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
+}
+
+// FALSE, with the error as the thread's last error.
+BOOL Fail(DWORD error) {
+  ::SetLastError(error);
+  return FALSE;
+}
+
+BOOL FailWith(HRESULT hr) { return Fail(Win32FromHResult(hr)); }
 
 }  // namespace
 
 BOOL AfxOleInit() {
-  if (FAILED(::OleInitialize(nullptr))) return FALSE;
+  const HRESULT hr = ::OleInitialize(nullptr);
+  if (FAILED(hr)) return FailWith(hr);
   g_oleInitialized = true;
   return TRUE;
 }
@@ -45,26 +62,32 @@ void AfxOleTerm(BOOL bJustRevoke) {
 BOOL AfxOleRegisterTypeLib(HINSTANCE hInstance, REFGUID tlid, const char* pszFileName, const char* pszHelpDir) {
   wchar_t path[MAX_PATH];
   if (pszFileName) {
-    if (::MultiByteToWideChar(CP_ACP, 0, pszFileName, -1, path, MAX_PATH) == 0) return FALSE;
+    if (::MultiByteToWideChar(CP_ACP, 0, pszFileName, -1, path, MAX_PATH) == 0)
+      return Fail(LastErrorOr(ERROR_BAD_PATHNAME));
   } else {
     const DWORD n = ::GetModuleFileNameW(hInstance, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return FALSE;
+    if (n == 0 || n >= MAX_PATH) return Fail(LastErrorOr(ERROR_FILENAME_EXCED_RANGE));
   }
   wchar_t helpDir[MAX_PATH];
-  if (pszHelpDir && ::MultiByteToWideChar(CP_ACP, 0, pszHelpDir, -1, helpDir, MAX_PATH) == 0) return FALSE;
+  if (pszHelpDir && ::MultiByteToWideChar(CP_ACP, 0, pszHelpDir, -1, helpDir, MAX_PATH) == 0)
+    return Fail(LastErrorOr(ERROR_BAD_PATHNAME));
 
   ComPtr<ITypeLib> typeLib;
-  if (FAILED(::LoadTypeLib(path, reinterpret_cast<ITypeLib**>(typeLib.put())))) return FALSE;
+  HRESULT hr = ::LoadTypeLib(path, reinterpret_cast<ITypeLib**>(typeLib.put()));
+  if (FAILED(hr)) return FailWith(hr);
   TLIBATTR* attr = nullptr;
-  if (FAILED(typeLib->GetLibAttr(&attr))) return FALSE;
+  hr = typeLib->GetLibAttr(&attr);
+  if (FAILED(hr)) return FailWith(hr);
   const bool same = IsEqualGUID(attr->guid, tlid);
   typeLib->ReleaseTLibAttr(attr);
-  if (!same) return FALSE;
-  return SUCCEEDED(::RegisterTypeLib(typeLib.get(), path, pszHelpDir ? helpDir : nullptr));
+  if (!same) return Fail(ERROR_INVALID_DATA);
+  hr = ::RegisterTypeLib(typeLib.get(), path, pszHelpDir ? helpDir : nullptr);
+  return SUCCEEDED(hr) ? TRUE : FailWith(hr);
 }
 
 BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor, WORD wVerMinor, LCID lcid) {
-  return SUCCEEDED(::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, lcid, SYS_WIN32));
+  const HRESULT hr = ::UnRegisterTypeLib(tlid, wVerMajor, wVerMinor, lcid, SYS_WIN32);
+  return SUCCEEDED(hr) ? TRUE : FailWith(hr);
 }
 
 COleObjectFactory::COleObjectFactory(REFCLSID clsid, CreateFn pfnCreateObject, BOOL bMultiInstance,
@@ -105,34 +128,39 @@ BOOL COleObjectFactory::UpdateRegistry(BOOL bRegister) {
   char clsid[40];
   if (::StringFromGUID2(m_clsid, clsidW, 40) == 0 ||
       ::WideCharToMultiByte(CP_ACP, 0, clsidW, -1, clsid, sizeof clsid, nullptr, nullptr) == 0)
-    return FALSE;
+    return Fail(ERROR_INVALID_DATA);
   char clsidKey[64];
   wsprintfA(clsidKey, "CLSID\\%s", clsid);
   if (!bRegister) {
-    DeleteClassesTree(m_lpszProgID);
-    DeleteClassesTree(clsidKey);
-    return TRUE;
+    LONG rc = DeleteClassesTree(m_lpszProgID);
+    const LONG rcClsid = DeleteClassesTree(clsidKey);
+    if (rc == ERROR_SUCCESS) rc = rcClsid;
+    return rc == ERROR_SUCCESS ? TRUE : Fail(rc);
   }
 
-  // COM splits the server's command line at spaces unless the path is quoted.
-  char module[MAX_PATH];
-  const DWORD n = ::GetModuleFileNameA(nullptr, module, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return FALSE;
-  char server[MAX_PATH + 2];
-  if (std::strchr(module, ' ')) wsprintfA(server, "\"%s\"", module);
-  else lstrcpynA(server, module, sizeof server);
+  // The server's path from the wide name, so that a folder name outside the
+  // system code page stays exact (as the type library's entry does). COM
+  // splits the server's command line at spaces unless the path is quoted.
+  wchar_t module[MAX_PATH];
+  const DWORD n = ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return Fail(LastErrorOr(ERROR_FILENAME_EXCED_RANGE));
+  wchar_t server[MAX_PATH + 2];
+  if (wcschr(module, L' ')) wsprintfW(server, L"\"%s\"", module);
+  else lstrcpynW(server, module, MAX_PATH + 2);
 
   char progIdClsid[MAX_PATH];
   char subKey[MAX_PATH];
-  if (lstrlenA(m_lpszProgID) + 7 >= MAX_PATH) return FALSE;
+  if (lstrlenA(m_lpszProgID) + 7 >= MAX_PATH) return Fail(ERROR_FILENAME_EXCED_RANGE);
   wsprintfA(progIdClsid, "%s\\CLSID", m_lpszProgID);
-  bool ok = SetKeyDefault(m_lpszProgID, m_lpszProgID) && SetKeyDefault(progIdClsid, clsid) &&
-            SetKeyDefault(clsidKey, m_lpszProgID);
+  LONG rc = SetKeyDefault(m_lpszProgID, m_lpszProgID);
+  if (rc == ERROR_SUCCESS) rc = SetKeyDefault(progIdClsid, clsid);
+  if (rc == ERROR_SUCCESS) rc = SetKeyDefault(clsidKey, m_lpszProgID);
   wsprintfA(subKey, "%s\\ProgID", clsidKey);
-  ok = ok && SetKeyDefault(subKey, m_lpszProgID);
+  if (rc == ERROR_SUCCESS) rc = SetKeyDefault(subKey, m_lpszProgID);
   wsprintfA(subKey, "%s\\LocalServer32", clsidKey);
-  ok = ok && SetKeyDefault(subKey, server);
-  return ok;
+  if (rc == ERROR_SUCCESS)
+    rc = SetKeyDefault(subKey, server, static_cast<DWORD>((lstrlenW(server) + 1) * sizeof(wchar_t)), true);
+  return rc == ERROR_SUCCESS ? TRUE : Fail(rc);
 }
 
 BOOL COleObjectFactory::RegisterAll() {
@@ -146,9 +174,10 @@ void COleObjectFactory::RevokeAll() {
 }
 
 BOOL COleObjectFactory::UpdateRegistryAll(BOOL bRegister) {
-  BOOL ok = TRUE;
-  for (COleObjectFactory* f = g_firstFactory; f; f = f->m_pNextFactory) ok = f->UpdateRegistry(bRegister) && ok;
-  return ok;
+  DWORD error = ERROR_SUCCESS;
+  for (COleObjectFactory* f = g_firstFactory; f; f = f->m_pNextFactory)
+    if (!f->UpdateRegistry(bRegister) && error == ERROR_SUCCESS) error = LastErrorOr(ERROR_GEN_FAILURE);
+  return error == ERROR_SUCCESS ? TRUE : Fail(error);
 }
 
 HRESULT STDMETHODCALLTYPE COleObjectFactory::QueryInterface(REFIID riid, void** ppv) {

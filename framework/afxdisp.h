@@ -6,6 +6,8 @@
 
 #include "cmdtarget.h"
 
+// Failures below leave their Win32 error as the thread's last error.
+
 // Brings OLE up on this thread as a single-threaded apartment.
 BOOL AfxOleInit();
 // Revokes the class factories and, unless bJustRevoke, shuts OLE down.
@@ -32,7 +34,8 @@ class COleObjectFactory : public IClassFactory {
 
   BOOL Register();
   void Revoke();
-  // ProgID with its CLSID, and the CLSID as a local server of this program.
+  // ProgID with its CLSID, and the CLSID as a local server of this program;
+  // removing what is not there succeeds.
   BOOL UpdateRegistry(BOOL bRegister);
 
   static BOOL RegisterAll();

@@ -24,6 +24,12 @@ void CCommandLineInfo::ParseParam(const char* pszParam, BOOL bFlag, BOOL) {
   }
 }
 
+void CSilentCommandLineInfo::ParseParam(const char* pszParam, BOOL bFlag, BOOL bLast) {
+  CCommandLineInfo::ParseParam(pszParam, bFlag, bLast);
+  m_silent.Take(pszParam, bFlag != FALSE);
+  if (bLast) m_silent.Finish();
+}
+
 BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
 END_MESSAGE_MAP()
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "cmdtarget.h"
+#include "silent_switches.h"
 
 class CWnd;
 
@@ -19,6 +20,15 @@ class CCommandLineInfo {
   BOOL m_bRunEmbedded = FALSE;
   BOOL m_bRunAutomated = FALSE;
   ShellCommand m_nShellCommand = FileNew;
+};
+
+// The framework's switches, and those of the unattended courses beside them.
+class CSilentCommandLineInfo : public CCommandLineInfo {
+ public:
+  CSilentCommandLineInfo(bool knowsDelete, bool knowsPort) : m_silent(knowsDelete, knowsPort) {}
+  void ParseParam(const char* pszParam, BOOL bFlag, BOOL bLast) override;
+
+  SilentSwitches m_silent;
 };
 
 class CWinApp : public CCmdTarget {

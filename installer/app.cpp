@@ -2,7 +2,9 @@
 
 #include "dialog.h"
 #include "res/resource.h"
+#include "silent.h"
 #include "switch_scan.h"
+#include "win32_error.h"
 
 CPLOTINSTApp theApp;
 CPLOTINSTModule _Module;
@@ -30,44 +32,52 @@ BOOL CPLOTINSTApp::InitInstance() {
   if (!InitComServer()) return FALSE;
   AfxEnableControlContainer();
 
-  CCommandLineInfo cmdInfo;
+  CSilentCommandLineInfo cmdInfo(true, true);
   ParseCommandLine(cmdInfo);
   // Started by COM: stay in the message loop without a window.
   if (cmdInfo.m_bRunEmbedded || cmdInfo.m_bRunAutomated) return TRUE;
+  if (cmdInfo.m_silent.Requested()) {
+    m_exitCode = RunSilentCourse(cmdInfo.m_silent);
+    return FALSE;
+  }
 
   CPLOTINSTDlg dlg;
   m_pMainWnd = &dlg;
   dlg.DoModal();
   m_pMainWnd = nullptr;
+  m_exitCode = dlg.m_exitCode;
   return FALSE;
 }
 
 BOOL CPLOTINSTApp::InitComServer() {
   m_comActive = TRUE;
-  if (FAILED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+  const HRESULT init = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  if (FAILED(init)) {
     m_comActive = FALSE;
+    m_exitCode = Win32FromHResult(init);
     return FALSE;
   }
   _Module.Init(ObjectMap, m_hInstance);
 
   const ServerSwitch serverSwitch = FindServerSwitch(::GetCommandLineA());
   if (serverSwitch != ServerSwitch::None) {
-    // Outcomes are not reported: the program ends the same way.
-    if (serverSwitch == ServerSwitch::Unregister) {
-      _Module.UpdateRegistryFromResource(IDR_PLOTINST, FALSE);
-      _Module.UnregisterServer(TRUE);
-    } else {
-      _Module.UpdateRegistryFromResource(IDR_PLOTINST, TRUE);
-      _Module.RegisterServer(TRUE);
-    }
+    // The exit status is the script's outcome. The server entries are those
+    // of an empty class table, and the type library the installer does not
+    // have: their step can only fail for that.
+    const BOOL registering = serverSwitch == ServerSwitch::Register;
+    m_exitCode = Win32FromHResult(_Module.UpdateRegistryFromResource(IDR_PLOTINST, registering));
+    if (registering) _Module.RegisterServer(TRUE);
+    else _Module.UnregisterServer(TRUE);
     m_comActive = FALSE;
     _Module.Term();
     ::CoUninitialize();
     return FALSE;
   }
 
-  if (FAILED(_Module.RegisterClassObjects(CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE))) {
+  const HRESULT classes = _Module.RegisterClassObjects(CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE);
+  if (FAILED(classes)) {
     m_comActive = FALSE;
+    m_exitCode = Win32FromHResult(classes);
     ::CoUninitialize();
     return FALSE;
   }
@@ -81,5 +91,6 @@ int CPLOTINSTApp::ExitInstance() {
     ::CoUninitialize();
     m_comActive = FALSE;
   }
-  return CWinApp::ExitInstance();
+  const int quitCode = CWinApp::ExitInstance();
+  return m_exitCode != ERROR_SUCCESS ? static_cast<int>(m_exitCode) : quitCode;
 }

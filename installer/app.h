@@ -16,6 +16,8 @@ class CPLOTINSTApp : public CWinApp {
 
  private:
   BOOL m_comActive = FALSE;
+  // The exit status: 0 when what was asked was done, else a Win32 error.
+  DWORD m_exitCode = ERROR_SUCCESS;
   DECLARE_MESSAGE_MAP()
 };
 

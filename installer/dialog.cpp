@@ -6,7 +6,6 @@
 #include "spooler.h"
 
 namespace {
-constexpr char kModelName[] = "Marlo Cutter";
 constexpr COLORREF kTitleColour = RGB(0, 0, 255);
 }  // namespace
 

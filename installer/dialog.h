@@ -7,7 +7,9 @@
 
 #include "afxwin.h"
 #include "handles.h"
+#include "package.h"
 #include "res/resource.h"
+#include "run_log.h"
 
 class CPLOTINSTDlg : public CDialog {
  public:
@@ -17,24 +19,41 @@ class CPLOTINSTDlg : public CDialog {
   BOOL DestroyWindow() override;
 
   // 1 when the spooler has a printer driver of exactly this name.
-  int IsDriverInstalled(const char* name);
+  static int IsDriverInstalled(const char* name);
   // Enables Install or Delete (and the port list) by whether the model is installed.
   void RefreshButtons();
 
   // The number of the plugged-in plotter's USB printer port, or -1.
-  int FindPlotterUsbPort();
+  static int FindPlotterUsbPort();
   void FillPortList();
   void OnPortChanged();
   void OnConfig();
-  // Gives a serial port the plotter's settings, 38400 baud, odd parity, 8 data bits, 1 stop bit.
-  void WriteDefaultComSettings(const char* portName);
+  // Gives a serial port the plotter's settings, 38400 baud, odd parity, 8
+  // data bits, 1 stop bit. 0 or the registry's error.
+  static LONG WriteDefaultComSettings(const char* portName);
 
   void OnInstall();
   void OnDelete();
   // Unscrambles a package file into a driver file. False, with no file left
-  // at the destination, when the source cannot be read whole or the
-  // destination cannot be written.
-  bool UnscrambleCopy(const char* source, const char* destination);
+  // at the destination and the failed call's error as the last error, when
+  // the source cannot be read whole or the destination cannot be written.
+  static bool UnscrambleCopy(const char* source, const char* destination);
+
+  // What the steps of an Install or a Delete came to: 0 or the Win32 error
+  // of the first step that failed, and whether the step that decides the
+  // dialog's message (the printer added, the driver removed) succeeded.
+  struct StepsResult {
+    DWORD error = ERROR_SUCCESS;
+    bool succeeded = false;
+  };
+  // The steps of Install and of Delete, touching no window, so that the
+  // dialog and the unattended courses share them; each goes to the log.
+  static StepsResult InstallModel(const char* model, const ModelFiles* files, const char* port, bool comDefaults,
+                                  RunLog& log);
+  static StepsResult RemoveModel(const char* model, const ModelFiles* files, RunLog& log);
+
+  // The result of the last Install or Delete; cancelled while there was none.
+  DWORD m_exitCode = ERROR_CANCELLED;
 
   // Plays the installation or removal frames (by m_removing) on a worker thread.
   HANDLE StartAnimation();

@@ -1,11 +1,13 @@
 // Install: the package unscrambled into the spooler's driver directory, the
 // driver registered, a printer of the model's name added on the chosen port.
 #include <cstring>
+#include <utility>
 
 #include "dialog.h"
 #include "package.h"
 #include "port_filter.h"
 #include "spooler.h"
+#include "win32_error.h"
 
 namespace {
 
@@ -15,12 +17,11 @@ constexpr BYTE kModeNo[4] = {0x80, 0x96, 0x98, 0x00};
 }  // namespace
 
 bool CPLOTINSTDlg::UnscrambleCopy(const char* source, const char* destination) {
-  UniqueFile in(::CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr));
+  UniqueFile in(
+      ::CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!in) return false;
   ::SetFilePointer(in.get(), 0, nullptr, FILE_BEGIN);
-  UniqueFile out(
-      ::CreateFileA(destination, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFile out(::CreateFileA(destination, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!out) return false;
 
   unsigned char buffer[1024];
@@ -35,70 +36,116 @@ bool CPLOTINSTDlg::UnscrambleCopy(const char* source, const char* destination) {
     ScrambleBytes(buffer, read);
     DWORD written = 0;
     if (!::WriteFile(out.get(), buffer, read, &written, nullptr) || written != read) {
+      if (written != read) ::SetLastError(ERROR_WRITE_FAULT);
       complete = false;
       break;
     }
   }
+  const DWORD error = complete ? ERROR_SUCCESS : LastErrorOr(ERROR_WRITE_FAULT);
   out.reset();
   // A truncated driver file must never be registered.
-  if (!complete) ::DeleteFileA(destination);
+  if (!complete) {
+    ::DeleteFileA(destination);
+    ::SetLastError(error);
+  }
   return complete;
 }
 
 void CPLOTINSTDlg::OnInstall() {
   m_removing = 0;
   StartAnimation();
-
   char model[256];
   GetSelectedText(IDC_MODEL, model);
   const ModelFiles* files = ModelFilesAt(static_cast<long>(GetDlgItem(IDC_MODEL).SendMessage(CB_GETCURSEL)));
-  char directory[256];
-  const bool haveDirectory = spooler::GetDriverDirectory(directory);
-
-  // The driver is registered only from three complete files.
-  DriverPaths paths;
-  const bool placed = files != nullptr && haveDirectory && BuildDriverPaths(paths, directory, "", *files) &&
-                      UnscrambleCopy(kPackageDriver, paths.driver) && UnscrambleCopy(kPackageData, paths.data) &&
-                      UnscrambleCopy(kPackageConfig, paths.config);
-  if (!placed) {
-    StopAnimation();
+  char port[256];
+  GetSelectedText(IDC_PORT, port);
+  RunLog noLog;
+  const StepsResult result = InstallModel(model, files, port, m_portConfigured == 0, noLog);
+  m_exitCode = result.error;
+  StopAnimation();
+  if (!result.succeeded) {
     MessageBox("Add printer fail!");
     return;
+  }
+  MessageBox("Install success!");
+  RefreshButtons();
+}
+
+CPLOTINSTDlg::StepsResult CPLOTINSTDlg::InstallModel(const char* model, const ModelFiles* files, const char* port,
+                                                     bool comDefaults, RunLog& log) {
+  StepsResult result;
+  // Steps after the package go on whatever they give, as they always have;
+  // the first error still makes the result.
+  auto note = [&](DWORD error) {
+    if (result.error == ERROR_SUCCESS) result.error = error;
+  };
+
+  char directory[256];
+  if (files == nullptr) {
+    log.Step(ERROR_INVALID_INDEX, "model \"%s\" in the model table", model);
+    note(ERROR_INVALID_INDEX);
+    return result;
+  }
+  const bool haveDirectory = spooler::GetDriverDirectory(directory);
+  const DWORD directoryError = haveDirectory ? ERROR_SUCCESS : LastErrorOr(ERROR_PATH_NOT_FOUND);
+  log.Step(directoryError, "driver directory \"%s\"", directory);
+  DriverPaths paths;
+  if (haveDirectory && !BuildDriverPaths(paths, directory, "", *files)) {
+    log.Step(ERROR_FILENAME_EXCED_RANGE, "driver paths in \"%s\"", directory);
+    note(ERROR_FILENAME_EXCED_RANGE);
+  }
+  note(directoryError);
+  if (result.error != ERROR_SUCCESS) return result;
+
+  // The driver is registered only from three complete files.
+  const std::pair<const char*, const char*> copies[] = {
+      {kPackageDriver, paths.driver}, {kPackageData, paths.data}, {kPackageConfig, paths.config}};
+  for (const auto& [package, file] : copies) {
+    const DWORD error = UnscrambleCopy(package, file) ? ERROR_SUCCESS : LastErrorOr(ERROR_READ_FAULT);
+    log.Step(error, "unscramble %s to %s", package, file);
+    if (error != ERROR_SUCCESS) {
+      note(error);
+      return result;
+    }
   }
 
   DRIVER_INFO_3A driver{};
   driver.cVersion = 3;
-  driver.pName = model;
+  driver.pName = const_cast<char*>(model);
   driver.pEnvironment = nullptr;
   driver.pDriverPath = paths.driver;
   driver.pDataFile = paths.data;
   driver.pConfigFile = paths.config;
   driver.pDefaultDataType = const_cast<char*>("RAW");
-  spooler::AddDriver(driver);
+  const DWORD driverError = spooler::AddDriver(driver) ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
+  log.Step(driverError, "add printer driver \"%s\"", model);
+  note(driverError);
 
-  char port[256];
-  GetSelectedText(IDC_PORT, port);
-  if (IsComPort(port) && m_portConfigured == 0) WriteDefaultComSettings(port);
+  if (IsComPort(port) && comDefaults) {
+    const LONG comError = WriteDefaultComSettings(port);
+    log.Step(static_cast<DWORD>(comError), "serial defaults of %s", port);
+    note(static_cast<DWORD>(comError));
+  }
 
   PRINTER_INFO_2A printer;
   std::memset(&printer, 0, sizeof printer);
   printer.pServerName = nullptr;
-  printer.pPrinterName = model;
-  printer.pPortName = port;
-  printer.pDriverName = model;
+  printer.pPrinterName = const_cast<char*>(model);
+  printer.pPortName = const_cast<char*>(port);
+  printer.pDriverName = const_cast<char*>(model);
   printer.pPrintProcessor = const_cast<char*>("WinPrint");
   printer.pDatatype = const_cast<char*>("RAW");
   printer.AveragePPM = 400;
   spooler::UniquePrinter added = spooler::AddPrinter(printer);
-  if (!added) {
-    StopAnimation();
-    MessageBox("Add printer fail!");
-    return;
-  }
-  spooler::SetPrinterData(added.get(), "ModeNo", REG_BINARY, kModeNo, sizeof kModeNo);
-  added.reset();
+  const DWORD printerError = added ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
+  log.Step(printerError, "add printer \"%s\" on %s", model, port);
+  note(printerError);
+  if (!added) return result;
 
-  StopAnimation();
-  MessageBox("Install success!");
-  RefreshButtons();
+  const DWORD modeError = spooler::SetPrinterData(added.get(), "ModeNo", REG_BINARY, kModeNo, sizeof kModeNo);
+  log.Step(modeError, "printer data \"ModeNo\"");
+  note(modeError);
+  added.reset();
+  result.succeeded = true;
+  return result;
 }

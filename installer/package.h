@@ -13,6 +13,9 @@ inline void ScrambleBytes(unsigned char* data, std::size_t size) {
   for (std::size_t i = 0; i < size; ++i) data[i] ^= kPackageKey;
 }
 
+// The one model: the name of its printer driver and of its printer.
+constexpr char kModelName[] = "Marlo Cutter";
+
 // Package files, relative to the working directory, and what each holds.
 constexpr char kPackageDriver[] = ".\\Data1.CAB";
 constexpr char kPackageConfig[] = ".\\Data2.CAB";

@@ -19,6 +19,14 @@ bool IsComPort(const char* name) { return StartsWith(name, "COM"); }
 
 bool IsConfigurablePort(const char* name) { return StartsWith(name, "COM") || StartsWith(name, "LPT"); }
 
+bool IsPlausiblePortName(const char* name) {
+  for (std::size_t i = 0; i < 256; ++i) {
+    if (name[i] == '\0') return i > 0;
+    if (static_cast<unsigned char>(name[i]) < 0x20) return false;
+  }
+  return false;
+}
+
 bool PortSelection::Offer(const char* name) {
   if (!IsListedPort(name)) return false;
   // The whole name must agree: with the plotter at USB1000, USB100 is another port.

@@ -9,6 +9,10 @@ bool IsComPort(const char* name);
 // A serial or parallel port, whose configuration dialog the spooler offers.
 bool IsConfigurablePort(const char* name);
 
+// A name a spooler port could have: shorter than the list's 256-byte
+// entries, and no control characters.
+bool IsPlausiblePortName(const char* name);
+
 // Builds the port list one spooler port at a time: counts the listed entries
 // and keeps the last entry that names the plotter's port exactly.
 class PortSelection {

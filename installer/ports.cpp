@@ -83,10 +83,11 @@ void CPLOTINSTDlg::OnConfig() {
   if (IsConfigurablePort(port)) spooler::ConfigurePort(m_hWnd, port);
 }
 
-void CPLOTINSTDlg::WriteDefaultComSettings(const char* portName) {
+LONG CPLOTINSTDlg::WriteDefaultComSettings(const char* portName) {
   HKEY raw = nullptr;
-  if (::RegOpenKeyA(HKEY_LOCAL_MACHINE, kPortsKey, &raw) != ERROR_SUCCESS) return;
+  const LONG rc = ::RegOpenKeyA(HKEY_LOCAL_MACHINE, kPortsKey, &raw);
+  if (rc != ERROR_SUCCESS) return rc;
   UniqueHKey ports(raw);
-  ::RegSetValueExA(ports.get(), portName, 0, REG_SZ, reinterpret_cast<const BYTE*>(kComDefaults),
-                   sizeof kComDefaults);
+  return ::RegSetValueExA(ports.get(), portName, 0, REG_SZ, reinterpret_cast<const BYTE*>(kComDefaults),
+                          sizeof kComDefaults);
 }

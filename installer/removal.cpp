@@ -3,27 +3,62 @@
 #include "dialog.h"
 #include "package.h"
 #include "spooler.h"
+#include "win32_error.h"
+
+namespace {
+
+// Deletes a file the removal owns; one already gone counts as deleted.
+DWORD DeleteOwnedFile(const char* path, RunLog& log) {
+  DWORD error = ::DeleteFileA(path) ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) error = ERROR_SUCCESS;
+  log.Step(error, "delete %s", path);
+  return error;
+}
+
+}  // namespace
 
 void CPLOTINSTDlg::OnDelete() {
   m_removing = 1;
   StartAnimation();
-
   char model[256];
   GetSelectedText(IDC_MODEL, model);
   const ModelFiles* files = ModelFilesAt(static_cast<long>(GetDlgItem(IDC_MODEL).SendMessage(CB_GETCURSEL)));
-  if (files == nullptr) {
-    StopAnimation();
+  RunLog noLog;
+  const StepsResult result = RemoveModel(model, files, noLog);
+  m_exitCode = result.error;
+  StopAnimation();
+  if (!result.succeeded) {
     MessageBox("Delete printer driver fail!");
     return;
+  }
+  MessageBox("Delete success!");
+  RefreshButtons();
+}
+
+CPLOTINSTDlg::StepsResult CPLOTINSTDlg::RemoveModel(const char* model, const ModelFiles* files, RunLog& log) {
+  StepsResult result;
+  if (files == nullptr) {
+    log.Step(ERROR_INVALID_INDEX, "model \"%s\" in the model table", model);
+    result.error = ERROR_INVALID_INDEX;
+    return result;
   }
 
+  // A missing connection or printer is no failure: the driver decides.
   spooler::DeletePrinterConnection(model);
+  DWORD printerError = ERROR_SUCCESS;
   if (spooler::UniquePrinter printer = spooler::OpenPrinterForDeletion(model)) spooler::DeletePrinter(printer.get());
+  else printerError = LastErrorOr(ERROR_INVALID_PRINTER_NAME);
+  log.Step(printerError, "delete printer \"%s\"", model);
   if (!spooler::DeleteDriver(model)) {
-    StopAnimation();
-    MessageBox("Delete printer driver fail!");
-    return;
+    result.error = LastErrorOr(ERROR_GEN_FAILURE);
+    log.Step(result.error, "delete printer driver \"%s\"", model);
+    return result;
   }
+  log.Step(ERROR_SUCCESS, "delete printer driver \"%s\"", model);
+  result.succeeded = true;
+  auto note = [&](DWORD error) {
+    if (result.error == ERROR_SUCCESS) result.error = error;
+  };
 
   char system[512];
   char plotsvc[512];
@@ -34,20 +69,21 @@ void CPLOTINSTDlg::OnDelete() {
   // root of the current drive.
   char directory[256];
   const bool haveDirectory = spooler::GetDriverDirectory(directory);
+  if (!haveDirectory) {
+    note(LastErrorOr(ERROR_PATH_NOT_FOUND));
+    log.Step(result.error, "driver directory");
+  }
   DriverPaths paths;
   if (haveDirectory && BuildDriverPaths(paths, directory, "", *files)) {
-    ::DeleteFileA(paths.driver);
-    ::DeleteFileA(paths.data);
-    ::DeleteFileA(paths.config);
+    note(DeleteOwnedFile(paths.driver, log));
+    note(DeleteOwnedFile(paths.data, log));
+    note(DeleteOwnedFile(paths.config, log));
   }
-  if (havePlotsvc) ::DeleteFileA(plotsvc);
+  if (havePlotsvc) note(DeleteOwnedFile(plotsvc, log));
   if (haveDirectory && BuildDriverPaths(paths, directory, "\\3", *files)) {
-    ::DeleteFileA(paths.driver);
-    ::DeleteFileA(paths.data);
-    ::DeleteFileA(paths.config);
+    note(DeleteOwnedFile(paths.driver, log));
+    note(DeleteOwnedFile(paths.data, log));
+    note(DeleteOwnedFile(paths.config, log));
   }
-
-  StopAnimation();
-  MessageBox("Delete success!");
-  RefreshButtons();
+  return result;
 }

@@ -121,8 +121,9 @@ UniquePrinter AddPrinter(PRINTER_INFO_2A& info) {
   return UniquePrinter(Call(Api().AddPrinterA, nullptr, 2, reinterpret_cast<BYTE*>(&info)));
 }
 
-void SetPrinterData(HANDLE printer, const char* valueName, DWORD type, const void* data, DWORD size) {
-  Call(Api().SetPrinterDataA, printer, const_cast<char*>(valueName), type,
+DWORD SetPrinterData(HANDLE printer, const char* valueName, DWORD type, const void* data, DWORD size) {
+  if (Api().SetPrinterDataA == nullptr) return ERROR_PROC_NOT_FOUND;
+  return Call(Api().SetPrinterDataA, printer, const_cast<char*>(valueName), type,
                     static_cast<BYTE*>(const_cast<void*>(data)), size);
 }
 

@@ -48,7 +48,8 @@ bool GetDriverDirectory(char (&directory)[256]);
 
 bool AddDriver(DRIVER_INFO_3A& info);
 UniquePrinter AddPrinter(PRINTER_INFO_2A& info);
-void SetPrinterData(HANDLE printer, const char* valueName, DWORD type, const void* data, DWORD size);
+// 0 or the spooler's error.
+DWORD SetPrinterData(HANDLE printer, const char* valueName, DWORD type, const void* data, DWORD size);
 void DeletePrinterConnection(const char* printerName);
 // A handle with the right to delete the printer, or none.
 UniquePrinter OpenPrinterForDeletion(const char* printerName);

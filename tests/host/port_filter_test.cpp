@@ -58,3 +58,13 @@ TEST(PortFilter, ConfigurablePorts) {
   EXPECT_FALSE(IsConfigurablePort("USB001"));
   EXPECT_FALSE(IsConfigurablePort("FILE:"));
 }
+
+TEST(PortFilter, PlausiblePortNames) {
+  const std::string longest(255, 'C'), tooLong(256, 'C');
+  EXPECT_TRUE(IsPlausiblePortName("COM3:"));
+  EXPECT_TRUE(IsPlausiblePortName(longest.c_str()));
+  EXPECT_FALSE(IsPlausiblePortName(tooLong.c_str()));
+  EXPECT_FALSE(IsPlausiblePortName(""));
+  EXPECT_FALSE(IsPlausiblePortName("COM\t3:"));
+  EXPECT_FALSE(IsPlausiblePortName("USB\n001"));
+}

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "deployer_fixture.h"
+#include "planted_dlls.h"
 
 using namespace deployer_test;
 
@@ -91,6 +92,7 @@ TEST_F(DeployerApp, InstallDeploysEveryTickedEditionAndClosesWithoutMessage) {
       },
       30000));
   EXPECT_FALSE(sawMessage);
+  EXPECT_EQ(p.ExitCode(), 0u);
   EXPECT_EQ(ReadFileBytes(x7 + "\\Marlotrim.cpg"), kModule32);
   EXPECT_EQ(ReadFileBytes(x7 + "\\Marlotrim.bmp"), kBitmap);
   EXPECT_EQ(ReadFileBytes(x7x64 + "\\Marlotrim.cpg"), kModule64);
@@ -124,6 +126,8 @@ TEST_F(DeployerApp, EachFailedEditionShowsFailInTableOrderThenTheDialogCloses) {
   EXPECT_EQ(ReadFileBytes(x4 + "\\Marlotrim.cpg"), kModule32);
   PressOk(second);
   EXPECT_TRUE(p.WaitExit());
+  // The first failure's error: no Draw folder to make the plug-in folder in.
+  EXPECT_EQ(p.ExitCode(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
 TEST_F(DeployerApp, WithNoEditionRegisteredNothingIsOfferedAndEveryWayOutEndsTheProgram) {
@@ -146,7 +150,55 @@ TEST_F(DeployerApp, WithNoEditionRegisteredNothingIsOfferedAndEveryWayOutEndsThe
     if (way == kEsc) PressEsc(dialog);
     if (way == kClose) ::PostMessageA(dialog, WM_CLOSE, 0, 0);
     EXPECT_TRUE(p.WaitExit()) << way;
+    EXPECT_EQ(p.ExitCode(), static_cast<DWORD>(ERROR_CANCELLED)) << way;
   }
+}
+
+// The unattended deployment: registration, the scan and every registered
+// edition in table order, with no window; the first failure's error while
+// the others are still deployed; a module the host holds waited for, and
+// the wait in the log as it begins and as it ends.
+TEST_F(DeployerApp, SilentInstallCourse) {
+  Sandbox box("silent");
+  const std::string log = box.Dir() + "\\deploy.log";
+  auto run = [&](const std::string& args) { return RunWithoutAnyWindow(box.Exe(), box.CommandLine(args)); };
+  Unregister();
+  EXPECT_EQ(run("/Install /Log \"" + log + "\""), ERROR_UNKNOWN_PRODUCT);
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kClsidKey));
+  EXPECT_EQ(run("/Install /Port COM1:"), ERROR_INVALID_PARAMETER);
+
+  const std::string cd9 = box.AddHost(9, false);
+  box.AddBrokenHost(13, false);
+  const std::string x7x64 = box.AddHost(17, true);
+  EXPECT_EQ(run("-INSTALL /log \"" + log + "\""), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(ReadFileBytes(cd9 + "\\Marlotrim.cpg"), kModule32);
+  EXPECT_EQ(ReadFileBytes(x7x64 + "\\Marlotrim.cpg"), kModule64);
+  DeleteTree(HKEY_LOCAL_MACHINE, HostKey(13, false), KEY_WOW64_64KEY);
+
+  // The host holds the 32-bit module: mapped as an image by another process.
+  const std::string module = cd9 + "\\Marlotrim.cpg";
+  ASSERT_TRUE(::CopyFileA(PlantedDll().c_str(), module.c_str(), FALSE));
+  ChildProcess host;
+  ASSERT_TRUE(host.Start(DllProbeExe(), "\"" + DllProbeExe() + "\" \"" + module + "\" hold"));
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(module + ".held"); }));
+  ASSERT_FALSE(::DeleteFileA(module.c_str()));
+  ASSERT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  const size_t before = ReadFileBytes(log).size();
+  ChildProcess p;
+  ASSERT_TRUE(p.Start(box.Exe(), box.CommandLine("/Install /Log \"" + log + "\"")));
+  auto logged = [&](const char* text) { return ReadFileBytes(log).find(text, before) != std::string::npos; };
+  EXPECT_TRUE(WaitUntil([&] { return logged("CorelDraw 9: waiting for the host to release its plug-in module"); }));
+  EXPECT_TRUE(p.Running());
+  EXPECT_FALSE(logged("wait for the plug-in module has ended"));
+  ::TerminateProcess(host.Handle(), 0);
+  ASSERT_TRUE(host.WaitExit());
+  ASSERT_TRUE(p.WaitExit(30000));
+  EXPECT_EQ(p.ExitCode(), 0u);
+  EXPECT_TRUE(logged("CorelDraw 9: the wait for the plug-in module has ended: 0 "));
+  EXPECT_TRUE(logged("CorelDraw X7(64Bit): deploy the plug-in: 0 "));
+  EXPECT_EQ(ReadFileBytes(module), kModule32);
+  EXPECT_EQ(ReadFileBytes(x7x64 + "\\Marlotrim.bmp"), kBitmap);
+  Unregister();
 }
 
 }  // namespace

@@ -63,6 +63,20 @@ inline void RemoveTree(const std::string& path) {
   ::RemoveDirectoryA(path.c_str());
 }
 
+// The dialog's way of spending the pauses: asleep.
+class SleepWait : public DeployWait {
+ public:
+  bool Pause(unsigned milliseconds, bool) override {
+    ::Sleep(milliseconds);
+    return true;
+  }
+};
+
+inline bool DeployPlugin(int version, bool edition64) {
+  SleepWait wait;
+  return ::DeployPlugin(version, edition64, wait);
+}
+
 // DeployPlugin on a worker thread, so that the test can act while it waits
 // on a module and every wait for it stays bounded.
 class AsyncDeploy {
@@ -86,7 +100,7 @@ class AsyncDeploy {
  private:
   static DWORD WINAPI Run(void* param) {
     auto* self = static_cast<AsyncDeploy*>(param);
-    self->m_result = DeployPlugin(self->m_version, self->m_edition64);
+    self->m_result = deployer_core_test::DeployPlugin(self->m_version, self->m_edition64);
     self->m_end = ::GetTickCount64();
     return 0;
   }

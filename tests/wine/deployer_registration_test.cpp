@@ -50,15 +50,63 @@ TEST(DeployerRegistration, SwitchesRegisterAndUnregisterInAnyCaseWithoutWindow) 
   Sandbox box("switches");
   const char* registering[] = {"/Register", "-regserver", "/REGSERVER", "-REGISTER"};
   const char* unregistering[] = {"/Unregister", "-unregserver", "/UNREGSERVER", "-UnRegister"};
+  auto run = [&](const char* args) { return RunWithoutAnyWindow(box.Exe(), box.CommandLine(args)); };
   for (int i = 0; i < 4; ++i) {
     Unregister();
-    ASSERT_TRUE(RunsWithoutWindow(box, registering[i])) << registering[i];
+    ASSERT_EQ(run(registering[i]), 0) << registering[i];
     EXPECT_TRUE(Registered(box)) << registering[i];
-    ASSERT_TRUE(RunsWithoutWindow(box, unregistering[i])) << unregistering[i];
+    ASSERT_EQ(run(unregistering[i]), 0) << unregistering[i];
     EXPECT_TRUE(NothingRegistered()) << unregistering[i];
   }
-  // Removing what is not there ends just as quietly.
-  EXPECT_TRUE(RunsWithoutWindow(box, "/Unregister"));
+  // Removing what is not there ends just as quietly; the courses of the
+  // registration switches come before the unattended one.
+  EXPECT_EQ(run("/Unregister"), 0);
+  EXPECT_EQ(run("/Install /Register"), 0);
+  EXPECT_TRUE(Registered(box));
+
+  // A registration the registry refuses ends with the registry's error.
+  const std::string held = std::string("Software\\Classes\\") + kProgId;
+  ASSERT_TRUE(DenyKeyRights(held, KEY_SET_VALUE));
+  const long refused = run("/Register");
+  DenyKeyRights(held, 0);
+  EXPECT_EQ(refused, ERROR_ACCESS_DENIED);
+  Unregister();
+}
+
+// The local server's entry names this copy exactly, also in a folder whose
+// name the system code page cannot spell, and so does the type library's.
+TEST(DeployerRegistration, PathOutsideTheCodePageIsRegisteredExactly) {
+  Sandbox box("wide");
+  const std::wstring folder = std::wstring(box.Dir().begin(), box.Dir().end()) + L"\\\u0416\u05d0\u4e2d";
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring exe = folder + L"\\AddonDeploy.exe";
+  ASSERT_TRUE(::CopyFileW(std::wstring(box.Exe().begin(), box.Exe().end()).c_str(), exe.c_str(), FALSE));
+  Unregister();
+  std::wstring commandLine = L"\"" + exe + L"\" /Register";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(
+      ::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  const bool ended = ::WaitForSingleObject(pi.hProcess, 15000) == WAIT_OBJECT_0;
+  DWORD code = STILL_ACTIVE;
+  ::GetExitCodeProcess(pi.hProcess, &code);
+  ::CloseHandle(pi.hThread);
+  ::CloseHandle(pi.hProcess);
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(code, 0u);
+  auto wideValue = [](const std::string& key) {
+    wchar_t data[MAX_PATH * 2] = L"";
+    DWORD size = sizeof data - sizeof(wchar_t);
+    const std::wstring path(key.begin(), key.end());
+    ::RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, data, &size);
+    return std::wstring(data);
+  };
+  EXPECT_TRUE(wideValue(std::string(kClsidKey) + "\\LocalServer32") == exe);
+  EXPECT_TRUE(wideValue(std::string(kTypeLibKey) + "\\0\\win32") == exe);
+  Unregister();
+  ::DeleteFileW(exe.c_str());
+  ::RemoveDirectoryW(folder.c_str());
 }
 
 TEST(DeployerRegistration, AutomationSwitchesShowTheDialogAndWriteNothing) {

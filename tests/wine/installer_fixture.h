@@ -98,6 +98,7 @@ class Installer {
   }
   HWND Dialog() const { return m_dialog; }
   HANDLE Process() const { return m_process.Handle(); }
+  DWORD ExitCode() const { return m_process.ExitCode(); }
 
   // False, with the listed ports for the failure message, when the port is not listed.
   ::testing::AssertionResult SelectPort(const std::string& name) {

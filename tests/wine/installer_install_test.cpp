@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -237,6 +238,7 @@ TEST_F(InstallerInstall, InstallOnComPortThenDeleteRemovesEverything) {
   ExpectNoDriverFiles("\\3");
   EXPECT_FALSE(FileExists(PlotsvcPath()));
   EXPECT_TRUE(installer.Close());
+  EXPECT_EQ(installer.ExitCode(), 0u);
 }
 
 TEST_F(InstallerInstall, UsbLptAndFilePortsGetNoSerialSettings) {
@@ -267,6 +269,7 @@ TEST_F(InstallerInstall, MissingOrUnreadablePackageFailsWithoutDriver) {
     EXPECT_FALSE(ReadPrinter().exists);
     ExpectNoDriverFiles("");
     EXPECT_TRUE(installer.Close());
+    EXPECT_EQ(installer.ExitCode(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
   }
   {
     // The data file's package is held open without read sharing.
@@ -360,4 +363,152 @@ TEST_F(InstallerInstall, FiftyCyclesInOneRunLeaveNothingBehind) {
   EXPECT_EQ(ReadSpoolerState(), spoolerBefore);
   EXPECT_TRUE(Unchanged(driversBefore, FolderSnapshot::Take(m_driverDir)));
   EXPECT_TRUE(Unchanged(ownBefore, FolderSnapshot::Take(DriverDirectory(kOwnEnvironment))));
+}
+
+namespace {
+
+const char kUsbPrinterClass[] =
+    "System\\CurrentControlSet\\Control\\DeviceClasses\\{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+const std::string kPlotterDevice = std::string(kUsbPrinterClass) +
+                                   "\\##?#USB#Vid_0483&Pid_5750#silent#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+
+// The lines the log has gained since `from` lines.
+std::vector<std::string> LogLines(const std::string& path, size_t from = 0) {
+  std::vector<std::string> lines;
+  const std::string text = ReadFileBytes(path);
+  for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.push_back(text.substr(start, end - start));
+  lines.erase(lines.begin(), lines.begin() + static_cast<long>(std::min(from, lines.size())));
+  return lines;
+}
+
+// A line "YYYY-MM-DD hh:mm:ss <step>: <code> <text>" whose step and code are these.
+::testing::AssertionResult LineIs(const std::string& line, const std::string& step, DWORD code) {
+  const std::string head = step + ": " + std::to_string(code) + " ";
+  const bool stamped = line.size() > 20 && line[4] == '-' && line[7] == '-' && line[10] == ' ' && line[13] == ':' &&
+                       line[16] == ':' && line[19] == ' ';
+  // The system's text follows the code.
+  if (stamped && line.compare(20, head.size(), head) == 0 && line.size() > 20 + head.size())
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "line \"" << line << "\", wanted \"" << head << "...\"";
+}
+
+}  // namespace
+
+// The unattended install: no window at any moment, the exit status, and
+// what Install leaves; bad input and a second run change nothing.
+TEST_F(InstallerInstall, SilentInstallCourse) {
+  const std::string exe = "\"" + Exe() + "\" ";
+  auto run = [&](const std::string& args, const std::string& cwd) {
+    return RunWithoutAnyWindow(Exe(), exe + args, cwd);
+  };
+  // The plotter plugged in at USB007.
+  ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kPortsKey, "USB007", ""));
+  ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kPlotterDevice + "\\#\\Control", "Linked", 1));
+  ASSERT_TRUE(SetDword(HKEY_LOCAL_MACHINE, kPlotterDevice + "\\#\\Device Parameters", "Port Number", 7));
+  ::CreateDirectoryA((m_driverDir + "\\3").c_str(), nullptr);
+  const SpoolerState spoolerBefore = ReadSpoolerState();
+  const FolderSnapshot filesBefore = FolderSnapshot::Take(m_driverDir);
+
+  const std::string failLog = m_work + "\\fail.log";
+  EXPECT_EQ(run("/Install /Port NOPE", m_work), ERROR_UNKNOWN_PORT);
+  EXPECT_EQ(run("/Install /Port " + std::string(300, 'C'), m_work), ERROR_UNKNOWN_PORT);
+  EXPECT_EQ(run("/Install /Port usb007", m_work), ERROR_UNKNOWN_PORT);
+  EXPECT_EQ(run("/Install /Log \"" + failLog + "\"", m_empty), ERROR_FILE_NOT_FOUND);
+  for (const char* malformed :
+       {"/Install /Delete", "/Install /Port", "/Install /Log", "/Install /Quiet", "/Port COM3:"})
+    EXPECT_EQ(run(malformed, m_work), ERROR_INVALID_PARAMETER) << malformed;
+  // A log that cannot be opened: a folder, a missing drive, a name too long.
+  EXPECT_EQ(run("/Install /Log \"" + m_work + "\"", m_work), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(run("/Install /Log Q:\\none\\x.log", m_work), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(run("/Install /Log " + m_work + "\\" + std::string(300, 'l'), m_work), ERROR_FILENAME_EXCED_RANGE);
+  EXPECT_EQ(ReadSpoolerState(), spoolerBefore);
+  EXPECT_TRUE(Unchanged(filesBefore, FolderSnapshot::Take(m_driverDir)));
+  const std::vector<std::string> failed = LogLines(failLog);
+  ASSERT_EQ(failed.size(), 4u);
+  EXPECT_TRUE(LineIs(failed[0], "port USB007", 0));
+  EXPECT_TRUE(LineIs(failed[2], "unscramble .\\Data1.CAB to " + DriverFile("", kPackage[0]), ERROR_FILE_NOT_FOUND));
+  EXPECT_TRUE(LineIs(failed[3], "install", ERROR_FILE_NOT_FOUND));
+
+  const std::string log = m_work + "\\install.log";
+  EXPECT_EQ(run("-install /LOG \"" + log + "\"", m_work), 0);
+  const PrinterFacts printer = ReadPrinter();
+  EXPECT_EQ(printer.port, "USB007");
+  EXPECT_EQ(printer.driver, kModel);
+  EXPECT_EQ(printer.modeType, static_cast<DWORD>(REG_BINARY));
+  EXPECT_EQ(printer.modeNo, std::string("\x80\x96\x98\x00", 4));
+  ExpectDriverFiles("");
+  ExpectDriverFiles("\\3");
+  const std::vector<std::string> installed = LogLines(log);
+  ASSERT_EQ(installed.size(), 9u);
+  EXPECT_TRUE(LineIs(installed[0], "port USB007", 0));
+  EXPECT_TRUE(LineIs(installed[4], "unscramble .\\Data2.CAB to " + DriverFile("", kPackage[2]), 0));
+  EXPECT_TRUE(LineIs(installed[6], "add printer \"Marlo Cutter\" on USB007", 0));
+  EXPECT_TRUE(LineIs(installed[8], "install", 0));
+
+  // Installed already: the same state after, one more line in the log.
+  const SpoolerState spoolerInstalled = ReadSpoolerState();
+  const FolderSnapshot filesInstalled = FolderSnapshot::Take(m_driverDir);
+  EXPECT_EQ(run("/Install /Port COM3: /Log \"" + log + "\"", m_work), 0);
+  EXPECT_EQ(ReadSpoolerState(), spoolerInstalled);
+  EXPECT_TRUE(Unchanged(filesInstalled, FolderSnapshot::Take(m_driverDir)));
+  EXPECT_EQ(ReadPrinter().port, "USB007");
+  const std::vector<std::string> again = LogLines(log, installed.size());
+  ASSERT_EQ(again.size(), 2u);
+  EXPECT_TRUE(LineIs(again[1], "printer driver \"Marlo Cutter\" already installed, nothing to do", 0));
+
+  // A COM port named on the command line gets its serial defaults.
+  Cleanup();
+  std::string com3;
+  const bool hadCom3 = ReadValue(HKEY_LOCAL_MACHINE, kPortsKey, "COM3:", com3);
+  EXPECT_EQ(run("/Install /Port COM3:", m_work), 0);
+  EXPECT_EQ(ReadPrinter().port, "COM3:");
+  EXPECT_EQ(PortValue("COM3:"), "38400,o,8,1,p");
+  Cleanup();
+  if (hadCom3) SetRaw(HKEY_LOCAL_MACHINE, kPortsKey, "COM3:", REG_SZ, com3.data(), static_cast<DWORD>(com3.size()));
+  DeleteTree(HKEY_LOCAL_MACHINE, kPlotterDevice);
+  DeleteValue(HKEY_LOCAL_MACHINE, kPortsKey, "USB007");
+  ::DeleteFileA(log.c_str());
+  ::DeleteFileA(failLog.c_str());
+}
+
+// The unattended removal: what Delete removes, nothing when nothing is
+// installed, and the spooler's refusal as the exit status.
+TEST_F(InstallerInstall, SilentDeleteCourse) {
+  const std::string exe = "\"" + Exe() + "\" ";
+  auto run = [&](const std::string& args) { return RunWithoutAnyWindow(Exe(), exe + args, m_work); };
+  ::CreateDirectoryA((m_driverDir + "\\3").c_str(), nullptr);
+  const SpoolerState spoolerBefore = ReadSpoolerState();
+  const FolderSnapshot filesBefore = FolderSnapshot::Take(m_driverDir);
+  EXPECT_EQ(run("/Delete"), 0);
+  EXPECT_EQ(run("/Delete /Port USB087"), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(ReadSpoolerState(), spoolerBefore);
+
+  ASSERT_TRUE(WriteFileBytes(PlotsvcPath(), "plotsvc stand-in"));
+  ASSERT_EQ(run("/Install /Port USB087"), 0);
+  ASSERT_TRUE(DriverRegistered(kEnvironment));
+  const std::string log = m_work + "\\delete.log";
+  EXPECT_EQ(run("-DELETE /Log \"" + log + "\""), 0);
+  EXPECT_FALSE(ReadPrinter().exists);
+  EXPECT_FALSE(DriverRegistered(kEnvironment));
+  EXPECT_FALSE(FileExists(PlotsvcPath()));
+  EXPECT_EQ(ReadSpoolerState(), spoolerBefore);
+  EXPECT_TRUE(Unchanged(filesBefore, FolderSnapshot::Take(m_driverDir)));
+  const std::vector<std::string> lines = LogLines(log);
+  ASSERT_EQ(lines.size(), 10u);
+  EXPECT_TRUE(LineIs(lines[1], "delete printer driver \"Marlo Cutter\"", 0));
+  EXPECT_TRUE(LineIs(lines[5], "delete " + PlotsvcPath(), 0));
+  EXPECT_TRUE(LineIs(lines[9], "delete", 0));
+  ::DeleteFileA(log.c_str());
+  // Removed already: nothing to do.
+  EXPECT_EQ(run("/Delete"), 0);
+
+  // The spooler refuses to remove the driver: its error, and the files stay.
+  ASSERT_EQ(run("/Install /Port USB087"), 0);
+  ASSERT_TRUE(DenyKeyRights(kDriverKey, DELETE));
+  const long refused = run("/Delete");
+  EXPECT_NE(refused, 0);
+  EXPECT_NE(refused, -1);
+  EXPECT_TRUE(DriverRegistered(kEnvironment));
+  ExpectDriverFiles("");
 }

@@ -16,22 +16,21 @@ void Unregister() {
   DeleteTree(HKEY_CLASSES_ROOT, kExeKey);
 }
 
-// Runs the installer with arguments; true when it ended by itself without
-// showing any window.
-bool RunsWithoutWindow(const std::string& args) {
-  ChildProcess p;
-  if (!p.Start(Exe(), "\"" + Exe() + "\" " + args)) return false;
-  return EndsWithoutShowingWindow(p);
+// Runs the installer with arguments; true when it ended by itself with
+// this exit status, without any window.
+bool RunsWithoutWindow(const std::string& args, long exitCode = 0) {
+  return RunWithoutAnyWindow(Exe(), "\"" + Exe() + "\" " + args) == exitCode;
 }
 
-// Runs the installer; true when its dialog opened (it is then closed).
+// Runs the installer; true when its dialog opened and, closed with neither
+// Install nor Delete, the program ended as cancelled.
 bool OpensDialog(const std::string& commandLine) {
   ChildProcess p;
   if (!p.Start(Exe(), commandLine)) return false;
   HWND dialog = WaitForDialog(p.Id(), kCaption);
   if (dialog == nullptr) return false;
   ::PostMessageA(dialog, WM_CLOSE, 0, 0);
-  return p.WaitExit();
+  return p.WaitExit() && p.ExitCode() == ERROR_CANCELLED;
 }
 
 bool Registered() {
@@ -53,6 +52,15 @@ TEST(InstallerStart, FinalRegServerSwitchRegistersWithoutWindow) {
   ASSERT_TRUE(RunsWithoutWindow("/RegServer"));
   EXPECT_TRUE(Registered());
   Unregister();
+
+  // A registration the registry refuses ends with the registry's error.
+  ASSERT_TRUE(RunsWithoutWindow("/RegServer"));
+  const std::string held = std::string("Software\\Classes\\") + kAppIdKey;
+  ASSERT_TRUE(DenyKeyRights(held, KEY_SET_VALUE));
+  const bool refused = RunsWithoutWindow("/RegServer", ERROR_ACCESS_DENIED);
+  DenyKeyRights(held, 0);
+  EXPECT_TRUE(refused);
+  Unregister();
 }
 
 TEST(InstallerStart, FinalUnregServerSwitchUnregistersAndKeepsAppIdRoot) {
@@ -72,7 +80,7 @@ TEST(InstallerStart, SwitchNotAtTheEndOrForeignSwitchOpensTheDialog) {
   Unregister();
   const std::string exe = "\"" + Exe() + "\" ";
   for (const char* args : {"/RegServer ", "/RegServer /Quiet", "/RegServer file.txt", "/Register", "/Unregister",
-                           "/Regserver2", ""}) {
+                           "/Regserver2", "/Quiet", "/Delet", ""}) {
     EXPECT_TRUE(OpensDialog(exe + args)) << args;
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kExeKey)) << args;
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kAppIdKey)) << args;

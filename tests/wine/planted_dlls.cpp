@@ -43,3 +43,5 @@ PlantedDllsPreferred::~PlantedDllsPreferred() {
 }
 
 std::string DllProbeExe() { return WinPath(DLL_PROBE_EXE_UNIX); }
+
+std::string PlantedDll() { return WinPath(PLANTED_DLL_UNIX); }

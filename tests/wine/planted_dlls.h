@@ -27,3 +27,5 @@ class PlantedDllsPreferred {
 
 // The probe that loads a DLL by name with the unrestricted search order.
 std::string DllProbeExe();
+// The planted DLL itself, a real image to copy under other names.
+std::string PlantedDll();

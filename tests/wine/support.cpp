@@ -54,6 +54,12 @@ bool ChildProcess::WaitExit(DWORD timeoutMs) {
   return WaitUntil([&] { return !Running(); }, timeoutMs);
 }
 
+DWORD ChildProcess::ExitCode() const {
+  DWORD code = STILL_ACTIVE;
+  ::GetExitCodeProcess(m_pi.hProcess, &code);
+  return code;
+}
+
 bool ChildProcess::Running() const {
   return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
 }
@@ -90,6 +96,17 @@ bool EndsWithoutShowingWindow(const ChildProcess& p) {
     return !p.Running();
   });
   return ended && !sawWindow;
+}
+
+long RunWithoutAnyWindow(const std::string& exe, const std::string& commandLine, const std::string& cwd) {
+  ChildProcess p;
+  if (!p.Start(exe, commandLine, cwd)) return -1;
+  bool sawWindow = false;
+  const bool ended = WaitUntil([&] {
+    if (!TopWindows(p.Id()).empty()) sawWindow = true;
+    return !p.Running();
+  });
+  return ended && !sawWindow ? static_cast<long>(p.ExitCode()) : -1;
 }
 
 std::string WindowText(HWND hwnd) {

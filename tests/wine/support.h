@@ -29,6 +29,8 @@ class ChildProcess {
   bool Start(const std::string& exe, const std::string& commandLine, const std::string& cwd = "");
   bool WaitExit(DWORD timeoutMs = 15000);
   bool Running() const;
+  // The exit code of an ended process (STILL_ACTIVE while it runs).
+  DWORD ExitCode() const;
   DWORD Id() const { return m_pi.dwProcessId; }
   DWORD ThreadId() const { return m_pi.dwThreadId; }
   HANDLE Handle() const { return m_pi.hProcess; }
@@ -40,6 +42,10 @@ class ChildProcess {
 // Waits, bounded, for the process to end; true when it ended without ever
 // showing a top-level window meanwhile.
 bool EndsWithoutShowingWindow(const ChildProcess& p);
+
+// Runs the program to its end; its exit code, or -1 when it did not end in
+// time or had a top-level window of any kind, shown or not, meanwhile.
+long RunWithoutAnyWindow(const std::string& exe, const std::string& commandLine, const std::string& cwd = "");
 
 // Top-level windows of a process, of a window class (or any when null).
 std::vector<HWND> TopWindows(DWORD pid, const char* className = nullptr);

@@ -1,0 +1,22 @@
+// The log of an unattended run: one line per step, appended to a file the
+// caller names, never truncated.
+#pragma once
+
+#include <windows.h>
+
+#include "handles.h"
+
+class RunLog {
+ public:
+  // Opens the file for appending, creating it when missing. 0, or the error
+  // that kept it from opening.
+  DWORD Open(const char* path);
+  bool IsOpen() const { return static_cast<bool>(m_file); }
+
+  // Local time, the step (printf-style), and its result as the Win32 code
+  // with the system's text for it. Nothing when the log is not open.
+  void Step(DWORD result, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+ private:
+  UniqueFile m_file;
+};

@@ -1,0 +1,72 @@
+#include "silent_switches.h"
+
+#include <initializer_list>
+
+namespace {
+
+constexpr unsigned long kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool Is(const char* text, const char* word) {
+  for (; *text && *word; ++text, ++word)
+    if (AsciiLower(*text) != AsciiLower(*word)) return false;
+  return *text == *word;
+}
+
+// The framework's own switches, which keep their meaning and precedence.
+bool IsFrameworkSwitch(const char* name) {
+  for (const char* known : {"Embedding", "Automation", "Register", "Regserver", "Unregister", "Unregserver"})
+    if (Is(name, known)) return true;
+  return false;
+}
+
+}  // namespace
+
+void SilentSwitches::Take(const char* param, bool flag) {
+  if (m_awaiting != nullptr) {
+    if (!flag) {
+      *m_awaiting = param;
+      m_awaiting = nullptr;
+      return;
+    }
+    // A switch where a value belongs: the value is missing.
+    m_malformed = true;
+    m_awaiting = nullptr;
+  }
+  if (!flag) {
+    m_foreign = true;
+  } else if (Is(param, "Install")) {
+    Choose(SilentCourse::Install);
+  } else if (m_knowsDelete && Is(param, "Delete")) {
+    Choose(SilentCourse::Delete);
+  } else if (m_knowsPort && Is(param, "Port")) {
+    Expect(&m_port);
+  } else if (Is(param, "Log")) {
+    Expect(&m_log);
+  } else if (!IsFrameworkSwitch(param)) {
+    m_foreign = true;
+  }
+}
+
+void SilentSwitches::Finish() {
+  if (m_awaiting != nullptr) m_malformed = true;
+  m_awaiting = nullptr;
+}
+
+void SilentSwitches::Choose(SilentCourse course) {
+  if (m_course != SilentCourse::None) m_malformed = true;
+  m_course = course;
+}
+
+void SilentSwitches::Expect(const char** value) {
+  if (*value != nullptr) m_malformed = true;
+  m_awaiting = value;
+}
+
+unsigned long SilentSwitches::Error() const {
+  if (m_malformed || m_foreign || m_course == SilentCourse::None) return kInvalidParameter;
+  // A port means nothing to a removal.
+  if (m_course == SilentCourse::Delete && m_port != nullptr) return kInvalidParameter;
+  return 0;
+}

@@ -1,0 +1,10 @@
+// The installer's unattended courses: Install or Delete with no window at
+// all, the outcome as the exit status and, when asked, in a log.
+#pragma once
+
+#include <windows.h>
+
+#include "silent_switches.h"
+
+// 0 when done (or nothing was to be done), else the Win32 error that stopped it.
+DWORD RunSilentCourse(const SilentSwitches& switches);

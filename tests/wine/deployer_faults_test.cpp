@@ -7,9 +7,9 @@
 // mode bits, which a test run as root passes; the test with a shut folder
 // then says it is skipped. What Wine refuses whoever runs it is a file where
 // a folder belongs and the reverse, and a file that another holds open.
-#include <aclapi.h>
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <aclapi.h>
 
 #include <cstdio>
 #include <string>

@@ -22,7 +22,9 @@ CAddonDeployDlgAutoProxy::CAddonDeployDlgAutoProxy() {
   AfxOleLockApp();
   CWinApp* app = AfxGetApp();
   if (app == nullptr) return;
-  if (auto* dlg = dynamic_cast<CAddonDeployDlg*>(app->m_pMainWnd)) {
+  // The dialog keeps one link; it is not taken from an object that has it.
+  auto* dlg = dynamic_cast<CAddonDeployDlg*>(app->m_pMainWnd);
+  if (dlg && dlg->m_pAutoProxy == nullptr) {
     m_pOwnerDlg = dlg;
     dlg->m_pAutoProxy = this;
   }

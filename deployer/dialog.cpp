@@ -3,21 +3,12 @@
 #include <commctrl.h>
 
 #include "autoproxy.h"
+#include "dialog_wait.h"
 #include "host_detect.h"
-#include "win32_error.h"
 
 namespace {
 constexpr UINT_PTR kScanTimer = 0;
 constexpr UINT kScanDelayMs = 50;
-
-// The dialog waits out a held module as it always has: asleep.
-class SleepingWait : public DeployWait {
- public:
-  bool Pause(unsigned milliseconds, bool) override {
-    ::Sleep(milliseconds);
-    return true;
-  }
-};
 }  // namespace
 
 const CAddonDeployDlg::CorelVersionRow CAddonDeployDlg::CorelVersionTable[11] = {
@@ -139,19 +130,49 @@ void CAddonDeployDlg::OnVersionClicked() {
 }
 
 void CAddonDeployDlg::OnInstallPlugins() {
+  // The deployment's waits handle the dialog's messages: Enter, or a click
+  // still queued, must not start a second one.
+  if (m_deploying) return;
+  m_deploying = true;
   UpdateData(TRUE);
-  SleepingWait wait;
-  m_exitCode = ERROR_SUCCESS;
+  for (const CorelVersionRow& row : CorelVersionTable) (this->*row.box).EnableWindow(FALSE);
+  // Cancel, which stays, takes the focus from the Install button.
+  SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDC_CANCEL_BTN).m_hWnd), TRUE);
+  m_btnInstall.EnableWindow(FALSE);
+
+  DWORD firstError = 0;
   for (const CorelVersionRow& row : CorelVersionTable) {
     if (this->*row.tick == 0) continue;
-    if (DeployPlugin(row.majorVersion, row.is64Bit, wait)) continue;
-    if (m_exitCode == ERROR_SUCCESS) m_exitCode = LastErrorOr(ERROR_GEN_FAILURE);
+    const DWORD error = DeployRow(row);
+    if (error == 0) continue;
+    if (firstError == 0) firstError = error;
+    // Outside any wait: no box comes up inside a message the wait handled.
     AfxMessageBox("Fail", MB_OK);
   }
+  m_exitCode = firstError;
+  m_deploying = false;
   CDialog::OnOK();
 }
 
-void CAddonDeployDlg::OnCancelButton() { CDialog::OnCancel(); }
+DWORD CAddonDeployDlg::DeployRow(const CorelVersionRow& row) {
+  DialogDeployWait wait(m_hWnd, row.caption);
+  m_wait = &wait;
+  const bool deployed = DeployPlugin(row.majorVersion, row.is64Bit, wait);
+  const DWORD error = ::GetLastError();
+  m_wait = nullptr;
+  if (deployed) return 0;
+  return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
+// During a deployment, Cancel (and a close request, which comes as Cancel)
+// gives up only the edition being waited for; the others still follow.
+void CAddonDeployDlg::OnCancelButton() {
+  if (!m_deploying) {
+    CDialog::OnCancel();
+    return;
+  }
+  if (m_wait) m_wait->Stop();
+}
 
 // While a client holds the automation object the program must stay: a close
 // request only hides the dialog. Install and Cancel do not come this way.

@@ -6,6 +6,7 @@
 #include "res/resource.h"
 
 class CAddonDeployDlgAutoProxy;
+class DialogDeployWait;
 
 class CAddonDeployDlg : public CDialogEx {
  public:
@@ -40,6 +41,9 @@ class CAddonDeployDlg : public CDialogEx {
   CButton m_chkX7;
   BOOL m_bX7x64 = 0;
   CButton m_chkX7x64;
+  // After Install: 0 when every ticked edition deployed, else the error of
+  // the first that failed.
+  DWORD m_exitCode = ERROR_CANCELLED;
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override;
@@ -57,6 +61,13 @@ class CAddonDeployDlg : public CDialogEx {
  private:
   // Install is enabled exactly while some box is ticked.
   void ApplyInstallRule();
+  // 0 when the edition deployed, else the error of the step that failed.
+  DWORD DeployRow(const CorelVersionRow& row);
+
+  // From Install until its last edition is done; the wait of the edition
+  // being deployed, while DeployPlugin runs.
+  bool m_deploying = false;
+  DialogDeployWait* m_wait = nullptr;
 
   DECLARE_MESSAGE_MAP()
 };

@@ -6,50 +6,73 @@
 #include "host_key.h"
 #include "host_paths.h"
 #include "module_removal.h"
-#include "win32_error.h"
 
 static_assert(kHostKeyAccess == KEY_ALL_ACCESS);
 static_assert(kHostKeyAccess64View == (KEY_ALL_ACCESS | KEY_WOW64_64KEY));
 static_assert(kDeleteRetryError == ERROR_ACCESS_DENIED);
+static_assert(kFileNotFoundError == ERROR_FILE_NOT_FOUND);
+static_assert(kWaitStoppedError == ERROR_CANCELLED);
 
 namespace {
 
-// The host key of that edition on this machine; empty when it does not open
-// or the edition cannot exist here (then the registry is not touched).
-UniqueHKey OpenHostKey(int majorVersion, bool is64BitEdition) {
+bool Fail(DWORD error) {
+  ::SetLastError(error);
+  return false;
+}
+
+// The host key of that edition on this machine, or the error why not (the
+// registry is not touched for an edition that cannot exist here).
+LONG OpenHostKey(int majorVersion, bool is64BitEdition, UniqueHKey& key) {
   SYSTEM_INFO info{};
   ::GetNativeSystemInfo(&info);
   HostKey hostKey;
-  UniqueHKey key;
-  if (!SelectHostKey(majorVersion, is64BitEdition, IsAmd64Machine(info.wProcessorArchitecture), hostKey)) {
-    ::SetLastError(ERROR_FILE_NOT_FOUND);
-    return key;
-  }
+  if (!SelectHostKey(majorVersion, is64BitEdition, IsAmd64Machine(info.wProcessorArchitecture), hostKey))
+    return ERROR_FILE_NOT_FOUND;
   const LONG rc = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, hostKey.path, 0, hostKey.access, key.put());
-  if (rc != ERROR_SUCCESS) {
-    key.reset();
-    ::SetLastError(static_cast<DWORD>(rc));
-  }
-  return key;
+  if (rc != ERROR_SUCCESS) key.reset();
+  return rc;
 }
 
 // "ConfigDir" as text, terminated inside the buffer whatever its type or
 // length; a value of 260 bytes or more leaves no room and fails the read.
-bool ReadConfigDir(HKEY key, char (&text)[kHostPathInputSize]) {
+LONG ReadConfigDir(HKEY key, char (&text)[kHostPathInputSize]) {
   DWORD size = sizeof text;
   const LONG rc = ::RegQueryValueExA(key, "ConfigDir", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
-  if (rc != ERROR_SUCCESS || size >= sizeof text) {
-    ::SetLastError(rc != ERROR_SUCCESS ? static_cast<DWORD>(rc) : ERROR_MORE_DATA);
-    return false;
-  }
+  if (rc != ERROR_SUCCESS) return rc;
+  if (size >= sizeof text) return ERROR_MORE_DATA;
   text[size] = '\0';
-  return true;
+  return ERROR_SUCCESS;
+}
+
+// A source held open for reading until the deployment ends, so that it
+// cannot go missing once an old file has been deleted for it.
+UniqueFile OpenSource(const char* path) {
+  return UniqueFile(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+// Deletes a file. A read-only attribute (copies from a CD keep it) refuses
+// the deletion just as a holder does, but is no holder: it is cleared and
+// the deletion tried again at once. A file still refused is really held and
+// gets its attribute back.
+bool DeleteOldFile(const char* path) {
+  if (::DeleteFileA(path)) return true;
+  const DWORD error = ::GetLastError();
+  const DWORD attributes = ::GetFileAttributesA(path);
+  if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & FILE_ATTRIBUTE_READONLY) == 0)
+    return Fail(error);
+  const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+  if (!::SetFileAttributesA(path, writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL)) return Fail(error);
+  if (::DeleteFileA(path)) return true;
+  const DWORD again = ::GetLastError();
+  ::SetFileAttributesA(path, attributes);
+  return Fail(again);
 }
 
 // One deletion of the old module: 0 once its name is free for the copy,
 // else the error to judge a retry by.
 unsigned long DeleteOldModule(const char* path) {
-  if (!::DeleteFileA(path)) return ::GetLastError();
+  if (!DeleteOldFile(path)) return ::GetLastError();
   // A holder that shares deletion keeps the file, and so its name, until it
   // lets go (the name reads as present, or as access denied, meanwhile); a
   // copy now would fail and leave no module at all once it has. Such a name
@@ -59,73 +82,61 @@ unsigned long DeleteOldModule(const char* path) {
   return 0;
 }
 
+// 0 when the new module is in place, else why not.
+unsigned long PlaceModule(const PluginPaths& paths, DeployWait& wait) {
+  // A folder in the module's place denies its deletion for good: waiting
+  // that out would stall for minutes, and no copy could take its place.
+  if (::PathIsDirectoryA(paths.moduleDestination)) return ERROR_ACCESS_DENIED;
+  return ReplaceModule([&] { return DeleteOldModule(paths.moduleDestination); }, wait,
+                       [&]() -> unsigned long {
+                         return ::CopyFileA(paths.moduleSource, paths.moduleDestination, TRUE) ? 0 : ::GetLastError();
+                       });
+}
+
 }  // namespace
 
 bool IsCorelVersionInstalled(int majorVersion, bool is64BitEdition) {
-  UniqueHKey key = OpenHostKey(majorVersion, is64BitEdition);
+  UniqueHKey key;
   char configDir[kHostPathInputSize];
-  return key && ReadConfigDir(key.get(), configDir);
+  return OpenHostKey(majorVersion, is64BitEdition, key) == ERROR_SUCCESS &&
+         ReadConfigDir(key.get(), configDir) == ERROR_SUCCESS;
 }
 
 bool DeployPlugin(int majorVersion, bool is64BitEdition, DeployWait& wait) {
   // The key stays open for the whole deployment, as a claim on the host.
-  UniqueHKey key = OpenHostKey(majorVersion, is64BitEdition);
+  UniqueHKey key;
   char configDir[kHostPathInputSize];
-  if (!key || !ReadConfigDir(key.get(), configDir)) return false;
+  if (const LONG rc = OpenHostKey(majorVersion, is64BitEdition, key); rc != ERROR_SUCCESS) return Fail(rc);
+  if (const LONG rc = ReadConfigDir(key.get(), configDir); rc != ERROR_SUCCESS) return Fail(rc);
 
   // A truncated program path would name sources that are not ours.
   char programPath[kHostPathInputSize];
   const DWORD n = ::GetModuleFileNameA(nullptr, programPath, sizeof programPath);
-  if (n == 0 || n >= sizeof programPath) {
-    ::SetLastError(LastErrorOr(ERROR_FILENAME_EXCED_RANGE));
-    return false;
-  }
+  if (n == 0) return Fail(::GetLastError());
+  if (n >= sizeof programPath) return Fail(ERROR_INSUFFICIENT_BUFFER);
 
   PluginPaths paths;
-  if (!BuildPluginPaths(configDir, programPath, is64BitEdition, paths)) {
-    ::SetLastError(ERROR_BAD_PATHNAME);
-    return false;
-  }
+  if (!BuildPluginPaths(configDir, programPath, is64BitEdition, paths)) return Fail(ERROR_BAD_PATHNAME);
 
-  // The first failure is the one reported when nothing could be copied.
-  DWORD error = ERROR_SUCCESS;
-  auto note = [&](DWORD e) {
-    if (error == ERROR_SUCCESS) error = e;
-  };
+  // A source missing or unreadable beside the program would leave the host
+  // with no plug-in at all where it had a working one.
+  const UniqueFile moduleSource = OpenSource(paths.moduleSource);
+  if (!moduleSource) return Fail(::GetLastError());
+  const UniqueFile bitmapSource = OpenSource(paths.bitmapSource);
+  if (!bitmapSource) return Fail(::GetLastError());
 
   // Only the last level: a missing Draw folder means the host is not really
-  // there, and the copies below then fail.
+  // there.
   if (!::PathIsDirectoryA(paths.pluginFolder) && !::CreateDirectoryA(paths.pluginFolder, nullptr))
-    note(LastErrorOr(ERROR_PATH_NOT_FOUND));
+    return Fail(::GetLastError());
 
-  // A folder in the module's place denies its deletion for good: waiting
-  // that out would stall for minutes, and no copy could take its place.
-  bool copied = false;
-  if (::PathIsDirectoryA(paths.moduleDestination)) {
-    note(ERROR_ACCESS_DENIED);
-  } else {
-    unsigned long removal = 0;
-    DWORD copyError = ERROR_SUCCESS;
-    bool held = false, stopped = false;
-    copied = ReplaceModule(
-        [&] { return stopped ? ERROR_CANCELLED : (removal = DeleteOldModule(paths.moduleDestination)); },
-        [&](unsigned ms) {
-          if (stopped) return;
-          held = held || removal == ERROR_ACCESS_DENIED;
-          stopped = !wait.Pause(ms, removal == ERROR_ACCESS_DENIED);
-        },
-        [&] {
-          if (::CopyFileA(paths.moduleSource, paths.moduleDestination, TRUE)) return true;
-          copyError = LastErrorOr(ERROR_GEN_FAILURE);
-          return false;
-        });
-    if (held) wait.HeldWaitEnded();
-    if (!copied) note(stopped ? ERROR_CANCELLED : removal == ERROR_ACCESS_DENIED ? ERROR_ACCESS_DENIED : copyError);
-  }
-
-  ::DeleteFileA(paths.bitmapDestination);
-  if (::CopyFileA(paths.bitmapSource, paths.bitmapDestination, TRUE)) copied = true;
-  else note(LastErrorOr(ERROR_GEN_FAILURE));
-  if (!copied) ::SetLastError(error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE);
-  return copied;
+  const unsigned long moduleError = PlaceModule(paths, wait);
+  // Stopped by the user: this edition is left as it was.
+  if (moduleError == kWaitStoppedError) return Fail(moduleError);
+  // The bitmap is placed even beside a module that stayed; only the module
+  // makes a deployment.
+  DeleteOldFile(paths.bitmapDestination);
+  ::CopyFileA(paths.bitmapSource, paths.bitmapDestination, TRUE);
+  if (moduleError != 0) return Fail(moduleError);
+  return true;
 }

@@ -9,8 +9,9 @@
 bool IsCorelVersionInstalled(int majorVersion, bool is64BitEdition);
 
 // Replaces the plug-in module and bitmap in that edition's plug-in folder
-// with those beside this program. True when at least one of them was copied;
-// otherwise false with the failed step's Win32 error as the last error. The
-// pauses between deletions of a held old module go to wait, and may add up
-// to minutes.
+// with those beside this program. True when the new module is in place;
+// otherwise false, with the error of the step that failed as the thread's
+// last error. Nothing is deleted unless both sources can be read. While the
+// host holds its old module, the pauses between attempts go to `wait`, which
+// may stop them (the old module then stays).
 bool DeployPlugin(int majorVersion, bool is64BitEdition, DeployWait& wait);

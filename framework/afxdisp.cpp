@@ -194,9 +194,13 @@ HRESULT STDMETHODCALLTYPE COleObjectFactory::CreateInstance(IUnknown* pUnkOuter,
   if (ppv == nullptr) return E_POINTER;
   *ppv = nullptr;
   if (pUnkOuter) return CLASS_E_NOAGGREGATION;
+  // A process of its own per object: a client that asks this factory again
+  // gets no second object, which would take the first one's place.
+  if (m_bMultiInstance && m_served) return CLASS_E_CLASSNOTAVAILABLE;
   CCmdTarget* target = m_pfnCreateObject();
   if (target == nullptr) return E_OUTOFMEMORY;
   const HRESULT hr = target->ExternalQueryInterface(&riid, ppv);
+  if (SUCCEEDED(hr)) m_served = true;
   // The object's own first reference: now the client's holds it, or it goes.
   target->InternalRelease();
   return hr;

@@ -26,7 +26,8 @@ BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD wVerMajor = 0, WORD wVerMinor = 
 class COleObjectFactory : public IClassFactory {
  public:
   using CreateFn = CCmdTarget* (*)();
-  // bMultiInstance: every object is served by a process of its own.
+  // bMultiInstance: every object is served by a process of its own, so this
+  // factory creates one object at most.
   COleObjectFactory(REFCLSID clsid, CreateFn pfnCreateObject, BOOL bMultiInstance, const char* lpszProgID);
   COleObjectFactory(const COleObjectFactory&) = delete;
   COleObjectFactory& operator=(const COleObjectFactory&) = delete;
@@ -55,5 +56,6 @@ class COleObjectFactory : public IClassFactory {
   BOOL m_bMultiInstance;
   const char* m_lpszProgID;
   DWORD m_dwRegister = 0;
+  bool m_served = false;
   COleObjectFactory* m_pNextFactory;
 };

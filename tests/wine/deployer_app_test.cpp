@@ -12,6 +12,16 @@ using namespace deployer_test;
 
 namespace {
 
+// The group box around the check boxes, whose caption tells whom to close.
+HWND GroupBox(HWND dialog) {
+  for (HWND child = ::FindWindowExA(dialog, nullptr, "Button", nullptr); child;
+       child = ::FindWindowExA(dialog, child, "Button", nullptr))
+    if ((::GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX) return child;
+  return nullptr;
+}
+
+std::string Notice(const char* edition) { return std::string("Close ") + edition + " to continue"; }
+
 class DeployerApp : public ::testing::Test {
  protected:
   void SetUp() override { UnregisterAllHosts(); }
@@ -177,10 +187,8 @@ TEST_F(DeployerApp, SilentInstallCourse) {
 
   // The host holds the 32-bit module: mapped as an image by another process.
   const std::string module = cd9 + "\\Marlotrim.cpg";
-  ASSERT_TRUE(::CopyFileA(PlantedDll().c_str(), module.c_str(), FALSE));
-  ChildProcess host;
-  ASSERT_TRUE(host.Start(DllProbeExe(), "\"" + DllProbeExe() + "\" \"" + module + "\" hold"));
-  ASSERT_TRUE(WaitUntil([&] { return FileExists(module + ".held"); }));
+  ImageHolder host(module);
+  ASSERT_TRUE(host.Held());
   ASSERT_FALSE(::DeleteFileA(module.c_str()));
   ASSERT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   const size_t before = ReadFileBytes(log).size();
@@ -190,8 +198,7 @@ TEST_F(DeployerApp, SilentInstallCourse) {
   EXPECT_TRUE(WaitUntil([&] { return logged("CorelDraw 9: waiting for the host to release its plug-in module"); }));
   EXPECT_TRUE(p.Running());
   EXPECT_FALSE(logged("wait for the plug-in module has ended"));
-  ::TerminateProcess(host.Handle(), 0);
-  ASSERT_TRUE(host.WaitExit());
+  ASSERT_TRUE(host.Release());
   ASSERT_TRUE(p.WaitExit(30000));
   EXPECT_EQ(p.ExitCode(), 0u);
   EXPECT_TRUE(logged("CorelDraw 9: the wait for the plug-in module has ended: 0 "));
@@ -199,6 +206,68 @@ TEST_F(DeployerApp, SilentInstallCourse) {
   EXPECT_EQ(ReadFileBytes(module), kModule32);
   EXPECT_EQ(ReadFileBytes(x7x64 + "\\Marlotrim.bmp"), kBitmap);
   Unregister();
+}
+
+// X6, X6 (64-bit) and X7 have their old module held as a running host holds
+// it; X7 (64-bit) has none.
+TEST_F(DeployerApp, WhileAHostHoldsItsModuleTheDialogAnswersAndCancelGivesUpOnlyThatEdition) {
+  Sandbox box("held");
+  const std::string x6 = box.AddHost(16, false), x6x64 = box.AddHost(16, true);
+  const std::string x7 = box.AddHost(17, false), x7x64 = box.AddHost(17, true);
+  for (const std::string& plugins : {x6, x6x64, x7}) ASSERT_TRUE(::CreateDirectoryA(plugins.c_str(), nullptr));
+  ImageHolder x6Host(x6 + "\\Marlotrim.cpg"), x6x64Host(x6x64 + "\\Marlotrim.cpg"), x7Host(x7 + "\\Marlotrim.cpg");
+  ASSERT_TRUE(x6Host.Held() && x6x64Host.Held() && x7Host.Held());
+  const std::string old = ReadFileBytes(x7 + "\\Marlotrim.cpg");
+  ChildProcess p;
+  HWND dialog = Open(p, box);
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(Offers(dialog, {1008, 1010, 1011, 1012}));
+  HWND group = GroupBox(dialog);
+  ASSERT_NE(group, nullptr);
+
+  PostClick(dialog, IDOK);
+  const ULONGLONG start = ::GetTickCount64();
+  ULONGLONG namedAfter = 0;
+  // Five seconds of waiting: every message answered within a second, nothing
+  // but Cancel to press, and the edition to close named in the dialog.
+  WaitUntil(
+      [&] {
+        DWORD_PTR result = 0;
+        EXPECT_NE(::SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result), 0);
+        for (const Row& row : kRows) EXPECT_FALSE(Enabled(dialog, row.id)) << row.id;
+        EXPECT_FALSE(Enabled(dialog, IDOK));
+        EXPECT_TRUE(Enabled(dialog, 1009));
+        if (namedAfter == 0 && WindowText(group) == Notice("CorelDraw X6")) namedAfter = ::GetTickCount64() - start;
+        return ::GetTickCount64() - start >= 5000;
+      },
+      6000);
+  EXPECT_GT(namedAfter, 0u);
+  EXPECT_LT(namedAfter, 3000u);
+
+  // Let go: replaced within a second, and the notice goes.
+  ASSERT_TRUE(x6Host.Release());
+  EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(x6 + "\\Marlotrim.cpg") == kModule32; }, 1000));
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(group).empty(); }, 1000));
+
+  // Cancel gives up X6 (64-bit), a close request X7: one box each, in order.
+  ASSERT_TRUE(WaitUntil([&] { return WindowText(group) == Notice("CorelDraw X6(64Bit)"); }));
+  PostClick(dialog, 1009);
+  HWND first = WaitForMessageBox(p.Id(), kCaption, dialog);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(MessageBoxText(first), "Fail");
+  PressOk(first);
+  ASSERT_TRUE(WaitUntil([&] { return WindowText(group) == Notice("CorelDraw X7"); }));
+  ::PostMessageA(dialog, WM_CLOSE, 0, 0);
+  HWND second = WaitForMessageBox(p.Id(), kCaption, dialog);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(MessageBoxText(second), "Fail");
+  PressOk(second);
+
+  // X7 (64-bit) still deployed, and no further box keeps the program.
+  EXPECT_TRUE(p.WaitExit());
+  EXPECT_EQ(ReadFileBytes(x7x64 + "\\Marlotrim.cpg"), kModule64);
+  EXPECT_EQ(ReadFileBytes(x6x64 + "\\Marlotrim.cpg"), old);
+  EXPECT_EQ(ReadFileBytes(x7 + "\\Marlotrim.cpg"), old);
 }
 
 }  // namespace

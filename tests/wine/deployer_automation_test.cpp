@@ -14,7 +14,7 @@ namespace {
 // Creates the object, reports how member lookup and the default member fail,
 // holds the object until go.txt appears, tries it once more, then releases
 // it and stays until end.txt appears. Each wait is bounded.
-const char kScript[] = R"(Dim fso, o, out, x, i, dir
+const char kScript[] = R"(Dim fso, o, out, x, dir
 dir = WScript.Arguments(0)
 Set fso = CreateObject("Scripting.FileSystemObject")
 Set o = CreateObject("AddonDeploy.Application")
@@ -28,20 +28,22 @@ out.WriteLine Err.Number
 Err.Clear
 out.Close
 fso.MoveFile dir & "\created.tmp", dir & "\created.txt"
-For i = 1 To 600
-  If fso.FileExists(dir & "\go.txt") Then Exit For
-  WScript.Sleep 50
-Next
+WaitFor "go.txt"
 x = o.Install
 Set out = fso.CreateTextFile(dir & "\after.tmp", True)
 out.WriteLine Err.Number
 out.Close
 Set o = Nothing
 fso.MoveFile dir & "\after.tmp", dir & "\after.txt"
-For i = 1 To 600
-  If fso.FileExists(dir & "\end.txt") Then Exit For
-  WScript.Sleep 50
-Next
+WaitFor "end.txt"
+
+' Wine's WScript.Sleep does nothing, so this polls; 30 s at most.
+Sub WaitFor(name)
+  Dim start
+  start = Timer
+  Do Until fso.FileExists(dir & "\" & name) Or Abs(Timer - start) > 30
+  Loop
+End Sub
 )";
 
 constexpr int kUnknownName = 438;  // "Object doesn't support this property or method"
@@ -96,7 +98,9 @@ class ClientSession {
 
   HWND Dialog() const { return m_dialog; }
   bool ServerRunning() const { return m_server && ::WaitForSingleObject(m_server, 0) == WAIT_TIMEOUT; }
-  bool WaitServerExit() { return WaitUntil([&] { return !ServerRunning(); }); }
+  bool WaitServerExit() {
+    return WaitUntil([&] { return !ServerRunning(); });
+  }
   void Signal(const char* name) { WriteFileBytes(m_dir + "\\" + name, "1"); }
   std::vector<long> Numbers(const char* name) { return WaitForNumbers(m_dir + "\\" + name); }
 

@@ -2,6 +2,7 @@
 // failures of its IDispatch, and its link with the dialog.
 #include <gtest/gtest.h>
 
+#include "afxdisp.h"
 #include "app.h"
 #include "autoproxy.h"
 #include "dialog.h"
@@ -73,6 +74,33 @@ TEST(DeployerAutoProxy, LinksWithTheMainDialogUntilEitherGoes) {
   auto* unlinked = static_cast<CAddonDeployDlgAutoProxy*>(CAddonDeployDlgAutoProxy::CreateObject());
   EXPECT_EQ(unlinked->m_pOwnerDlg, nullptr);
   unlinked->InternalRelease();
+  app.m_pMainWnd = nullptr;
+}
+
+TEST(DeployerAutoProxy, TheFactoryServesOneObjectAndTheFirstKeepsTheDialog) {
+  CAddonDeployApp app;
+  CAddonDeployDlg dlg;
+  app.m_pMainWnd = &dlg;
+  const CLSID clsid = {0x59F70273, 0x5B40, 0x43CE, {0xB7, 0x35, 0xF8, 0x1F, 0xA1, 0x16, 0x37, 0x66}};
+  COleObjectFactory factory(clsid, CAddonDeployDlgAutoProxy::CreateObject, TRUE, "AddonDeploy.Application");
+  void* first = nullptr;
+  ASSERT_EQ(factory.CreateInstance(nullptr, IID_IDispatch, &first), S_OK);
+  CAddonDeployDlgAutoProxy* linked = dlg.m_pAutoProxy;
+  ASSERT_NE(linked, nullptr);
+
+  // The same client asks again: refused, the link stays with the first.
+  void* second = reinterpret_cast<void*>(1);
+  EXPECT_TRUE(FAILED(factory.CreateInstance(nullptr, IID_IDispatch, &second)));
+  EXPECT_EQ(second, nullptr);
+  EXPECT_EQ(dlg.m_pAutoProxy, linked);
+  // An object made some other way neither takes the link nor clears it.
+  auto* other = static_cast<CAddonDeployDlgAutoProxy*>(CAddonDeployDlgAutoProxy::CreateObject());
+  EXPECT_EQ(other->m_pOwnerDlg, nullptr);
+  other->InternalRelease();
+  EXPECT_EQ(dlg.m_pAutoProxy, linked);
+
+  static_cast<IUnknown*>(first)->Release();
+  EXPECT_EQ(dlg.m_pAutoProxy, nullptr);
   app.m_pMainWnd = nullptr;
 }
 

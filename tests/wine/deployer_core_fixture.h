@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -63,19 +64,23 @@ inline void RemoveTree(const std::string& path) {
   ::RemoveDirectoryA(path.c_str());
 }
 
-// The dialog's way of spending the pauses: asleep.
-class SleepWait : public DeployWait {
+// A deployment's pauses as they pass, counted, and a stop the test can give.
+class CountingWait : public DeployWait {
  public:
-  bool Pause(unsigned milliseconds, bool) override {
+  bool Pause(unsigned milliseconds, bool held) override {
     ::Sleep(milliseconds);
-    return true;
+    if (held) ++m_heldPauses;
+    return !m_stop;
   }
-};
+  void HeldWaitEnded() override { ++m_heldWaitsEnded; }
+  void Stop() { m_stop = true; }
+  int HeldPauses() const { return m_heldPauses; }
+  int HeldWaitsEnded() const { return m_heldWaitsEnded; }
 
-inline bool DeployPlugin(int version, bool edition64) {
-  SleepWait wait;
-  return ::DeployPlugin(version, edition64, wait);
-}
+ private:
+  std::atomic<bool> m_stop{false};
+  std::atomic<int> m_heldPauses{0}, m_heldWaitsEnded{0};
+};
 
 // DeployPlugin on a worker thread, so that the test can act while it waits
 // on a module and every wait for it stays bounded.
@@ -89,34 +94,45 @@ class AsyncDeploy {
   AsyncDeploy& operator=(const AsyncDeploy&) = delete;
   ~AsyncDeploy() {
     // A deployment stuck in its retries would outlive the test's files.
-    if (m_thread && !Done()) ::TerminateThread(m_thread.get(), 1);
+    m_wait.Stop();
+    if (m_thread && !Finish(5000)) ::TerminateThread(m_thread.get(), 1);
   }
 
   bool Done() const { return m_thread && ::WaitForSingleObject(m_thread.get(), 0) == WAIT_OBJECT_0; }
-  bool Finish(DWORD timeoutMs = 20000) { return WaitUntil([&] { return Done(); }, timeoutMs); }
+  bool Finish(DWORD timeoutMs = 20000) {
+    return WaitUntil([&] { return Done(); }, timeoutMs);
+  }
   ULONGLONG Elapsed() const { return (Done() ? m_end : ::GetTickCount64()) - m_start; }
   bool Result() const { return m_result; }
+  // The thread's last error after a failed deployment.
+  DWORD Error() const { return m_error; }
+  CountingWait& Wait() { return m_wait; }
 
  private:
   static DWORD WINAPI Run(void* param) {
     auto* self = static_cast<AsyncDeploy*>(param);
-    self->m_result = deployer_core_test::DeployPlugin(self->m_version, self->m_edition64);
+    self->m_result = DeployPlugin(self->m_version, self->m_edition64, self->m_wait);
+    self->m_error = ::GetLastError();
     self->m_end = ::GetTickCount64();
     return 0;
   }
 
   int m_version;
   bool m_edition64;
+  CountingWait m_wait;
   bool m_result = false;
+  DWORD m_error = 0;
   ULONGLONG m_start = 0;
   ULONGLONG m_end = 0;
   UniqueKernelHandle m_thread;
 };
 
-// Deploys and waits for the outcome: 1 true, 0 false, -1 still running.
-inline int Deploy(int version, bool edition64) {
+// Deploys and waits for the outcome: 1 true, 0 false, -1 still running; the
+// error of a failure into *error.
+inline int Deploy(int version, bool edition64, DWORD* error = nullptr) {
   AsyncDeploy deploy(version, edition64);
   if (!deploy.Finish()) return -1;
+  if (error) *error = deploy.Error();
   return deploy.Result() ? 1 : 0;
 }
 
@@ -145,8 +161,10 @@ class DeploymentTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    for (const char* name : {"Marlotrim32.cpg", "Marlotrim64.cpg", "Marlotrim.bmp"})
+    for (const char* name : {"Marlotrim32.cpg", "Marlotrim64.cpg", "Marlotrim.bmp"}) {
+      ::SetFileAttributesA(Source(name).c_str(), FILE_ATTRIBUTE_NORMAL);
       ::DeleteFileA(Source(name).c_str());
+    }
     RemoveTree(m_root);
     for (int v : m_versions) {
       Unregister(v, false);
@@ -168,4 +186,3 @@ class DeploymentTest : public ::testing::Test {
 };
 
 }  // namespace deployer_core_test
-

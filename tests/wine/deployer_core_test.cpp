@@ -10,6 +10,7 @@
 #include "deployer_core_fixture.h"
 #include "handles.h"
 #include "host_detect.h"
+#include "planted_dlls.h"
 #include "process_resources.h"
 #include "snapshot.h"
 #include "support.h"
@@ -52,7 +53,9 @@ TEST(DeployerHostDetect, EachEditionIsFoundThroughItsOwnKeyInThe64BitView) {
   DeleteValue(HKEY_LOCAL_MACHINE, HostKeyPath(v, true), "ConfigDir", kView64);
   ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, HostKeyPath(v, true), kView64));
   EXPECT_FALSE(IsCorelVersionInstalled(v, true));
-  EXPECT_FALSE(DeployPlugin(v, true));
+  CountingWait wait;
+  EXPECT_FALSE(DeployPlugin(v, true, wait));
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
   Unregister(v, true);
 }
 
@@ -154,27 +157,37 @@ TEST_F(DeployerDeploy, MissingDrawFolderFailsWithoutCreatingIt) {
   EXPECT_FALSE(IsFolder(m_draw));
 }
 
-TEST_F(DeployerDeploy, EitherCopyIsEnough) {
-  ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
-  Host(945, true, m_configDir);
+TEST_F(DeployerDeploy, ASourceThatCannotBeReadLeavesTheOldFilesInPlace) {
   const std::string plugins = m_draw + "\\Plugins64";
+  ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(plugins.c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(plugins + "\\Marlotrim.cpg", "old module"));
+  ASSERT_TRUE(WriteFileBytes(plugins + "\\Marlotrim.bmp", "old bitmap"));
+  Host(945, true, m_configDir);
 
-  ASSERT_TRUE(::DeleteFileA(Source("Marlotrim64.cpg").c_str()));
-  EXPECT_EQ(Deploy(945, true), 1);
-  EXPECT_FALSE(FileExists(plugins + "\\Marlotrim.cpg"));
-  EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.bmp"), m_bitmap);
-
-  // The other edition's module is no substitute.
-  ASSERT_TRUE(::DeleteFileA(Source("Marlotrim.bmp").c_str()));
-  EXPECT_EQ(Deploy(945, true), 0);
-  EXPECT_FALSE(FileExists(plugins + "\\Marlotrim.cpg"));
-  // The old bitmap was deleted before the copy that failed.
-  EXPECT_FALSE(FileExists(plugins + "\\Marlotrim.bmp"));
-
-  ASSERT_TRUE(WriteFileBytes(Source("Marlotrim64.cpg"), m_module64));
+  // Either source, missing or held shut by another: no old file goes.
+  for (const char* name : {"Marlotrim64.cpg", "Marlotrim.bmp"}) {
+    SCOPED_TRACE(name);
+    for (bool missing : {true, false}) {
+      const std::string content = ReadFileBytes(Source(name));
+      UniqueFile shut;
+      if (missing) {
+        ASSERT_TRUE(::DeleteFileA(Source(name).c_str()));
+      } else {
+        shut.reset(::CreateFileA(Source(name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      }
+      DWORD error = 0;
+      EXPECT_EQ(Deploy(945, true, &error), 0);
+      EXPECT_EQ(error, static_cast<DWORD>(missing ? ERROR_FILE_NOT_FOUND : ERROR_SHARING_VIOLATION));
+      EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.cpg"), "old module");
+      EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.bmp"), "old bitmap");
+      if (missing) {
+        ASSERT_TRUE(WriteFileBytes(Source(name), content));
+      }
+    }
+  }
   EXPECT_EQ(Deploy(945, true), 1);
   EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.cpg"), m_module64);
-  EXPECT_FALSE(FileExists(plugins + "\\Marlotrim.bmp"));
 }
 
 TEST_F(DeployerDeploy, ConfigDirIsCutInsideTheBufferAndNeedsABackslash) {
@@ -191,26 +204,51 @@ TEST_F(DeployerDeploy, ConfigDirIsCutInsideTheBufferAndNeedsABackslash) {
   EXPECT_EQ(Deploy(946, false), 0);
 }
 
-TEST_F(DeployerDeploy, ReadOnlyModuleIsRetriedUntilReleased) {
+TEST_F(DeployerDeploy, ReadOnlyOldFilesAreReplacedAtOnce) {
+  const std::string plugins = m_draw + "\\Plugins";
+  ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(plugins.c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(plugins + "\\Marlotrim.cpg", "old module"));
+  ASSERT_TRUE(WriteFileBytes(plugins + "\\Marlotrim.bmp", "old bitmap"));
+  // As copied from a CD: the old files, the sources and so their copies.
+  for (const std::string& path :
+       {plugins + "\\Marlotrim.cpg", plugins + "\\Marlotrim.bmp", Source("Marlotrim32.cpg"), Source("Marlotrim.bmp")})
+    ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+  Host(947, false, m_configDir);
+
+  for (int round = 0; round < 2; ++round) {
+    AsyncDeploy deploy(947, false);
+    ASSERT_TRUE(deploy.Finish());
+    EXPECT_TRUE(deploy.Result()) << round;
+    EXPECT_LT(deploy.Elapsed(), 1000u) << round;
+    EXPECT_EQ(deploy.Wait().HeldPauses(), 0) << round;
+    EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.cpg"), m_module32) << round;
+    EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.bmp"), m_bitmap) << round;
+  }
+}
+
+TEST_F(DeployerDeploy, HeldModuleIsWaitedForUntilReleased) {
   const std::string plugins = m_draw + "\\Plugins";
   const std::string module = plugins + "\\Marlotrim.cpg";
   ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA(plugins.c_str(), nullptr));
-  ASSERT_TRUE(WriteFileBytes(module, "old module"));
-  ASSERT_TRUE(::SetFileAttributesA(module.c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(WriteFileBytes(plugins + "\\Marlotrim.bmp", "old bitmap"));
+  ImageHolder host(module);
+  ASSERT_TRUE(host.Held());
+  const std::string old = ReadFileBytes(module);
   // What the deployment will meet: access denied.
   ASSERT_FALSE(::DeleteFileA(module.c_str()));
   ASSERT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   Host(947, false, m_configDir);
-
   AsyncDeploy deploy(947, false);
   // Three periods: a deployment that gave up at the first denial is over by now.
   WaitUntil([&] { return deploy.Done() || deploy.Elapsed() >= 1500; });
   ASSERT_FALSE(deploy.Done());
-  EXPECT_EQ(ReadFileBytes(module), "old module");
-  ASSERT_TRUE(::SetFileAttributesA(module.c_str(), FILE_ATTRIBUTE_NORMAL));
+  EXPECT_EQ(ReadFileBytes(module), old);
+  ASSERT_TRUE(host.Release());
   ASSERT_TRUE(deploy.Finish());
   EXPECT_TRUE(deploy.Result());
+  EXPECT_EQ(deploy.Wait().HeldWaitsEnded(), 1);
   EXPECT_EQ(ReadFileBytes(module), m_module32);
   EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.bmp"), m_bitmap);
 }
@@ -230,8 +268,11 @@ TEST_F(DeployerDeploy, SharingViolationIsNotRetriedAndTheModuleStays) {
     ASSERT_FALSE(::DeleteFileA(module.c_str()));
     ASSERT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
 
-    // Were it retried, this would run for 25 minutes; the bitmap alone succeeds.
-    EXPECT_EQ(Deploy(948, true), 1);
+    // Were it retried, this would run for 25 minutes. The bitmap is placed,
+    // but the module that stayed fails the deployment.
+    DWORD error = 0;
+    EXPECT_EQ(Deploy(948, true, &error), 0);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.bmp"), m_bitmap);
 
     ASSERT_TRUE(::DeleteFileA(Source("Marlotrim.bmp").c_str()));

@@ -182,7 +182,8 @@ TEST_F(DeployerFaults, FolderInTheModulesPlaceIsNotWaitedOn) {
     const Folders before = Snap();
     AsyncDeploy deploy(991, false);
     ASSERT_TRUE(deploy.Finish(kDeployBoundMs)) << "still deploying after " << deploy.Elapsed() << " ms";
-    EXPECT_TRUE(deploy.Result());
+    // The bitmap is placed, but without the module nothing is deployed.
+    EXPECT_FALSE(deploy.Result());
     const Folders after = Snap();
     EXPECT_TRUE(ChangedExactly(before.hosts, after.hosts, {relative + "Marlotrim.bmp"}));
     EXPECT_TRUE(Unchanged(before.sources, after.sources));
@@ -213,12 +214,13 @@ TEST_F(DeployerFaults, HeldModuleIsReplacedOnlyOnceItsNameIsFree) {
   ASSERT_TRUE(WriteFileBytes(plugins + "\\Other.cpg", "another plug-in"));
   Host(992, true, m_configDir);
   {
-    // Held without delete sharing: the module stays, only the bitmap moves.
+    // Held without delete sharing: the module stays, only the bitmap moves,
+    // and the deployment fails.
     UniqueFile held(::CreateFileA(module.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held);
     const Folders before = Snap();
-    EXPECT_EQ(Deploy(992, true), 1);
+    EXPECT_EQ(Deploy(992, true), 0);
     const Folders after = Snap();
     EXPECT_TRUE(ChangedExactly(before.hosts, after.hosts, {relative + "Marlotrim.bmp"}));
     EXPECT_TRUE(Unchanged(before.sources, after.sources));

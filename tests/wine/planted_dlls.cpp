@@ -44,4 +44,20 @@ PlantedDllsPreferred::~PlantedDllsPreferred() {
 
 std::string DllProbeExe() { return WinPath(DLL_PROBE_EXE_UNIX); }
 
-std::string PlantedDll() { return WinPath(PLANTED_DLL_UNIX); }
+ImageHolder::ImageHolder(const std::string& path) {
+  static int count = 0;
+  const std::string name = UniqueName("holder") + "_" + std::to_string(++count);
+  m_ready.reset(::CreateEventA(nullptr, TRUE, FALSE, (name + "_ready").c_str()));
+  m_release.reset(::CreateEventA(nullptr, TRUE, FALSE, (name + "_release").c_str()));
+  if (!m_ready || !m_release || !::CopyFileA(WinPath(PLANTED_DLL_UNIX).c_str(), path.c_str(), FALSE)) return;
+  const std::string probe = DllProbeExe();
+  if (!m_holder.Start(probe, "\"" + probe + "\" \"" + path + "\" " + name + "_ready " + name + "_release")) return;
+  m_held = WaitUntil([&] { return ::WaitForSingleObject(m_ready.get(), 0) == WAIT_OBJECT_0 || !m_holder.Running(); }) &&
+           m_holder.Running();
+}
+
+bool ImageHolder::Release() {
+  if (m_release) ::SetEvent(m_release.get());
+  m_held = false;
+  return m_holder.WaitExit();
+}

@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "handles.h"
+#include "support.h"
+
 // Copies of the planted DLL under every such name into the folder.
 void PlantDlls(const std::string& folder);
 // The names of the planted DLLs in the folder that some process loaded.
@@ -27,5 +30,24 @@ class PlantedDllsPreferred {
 
 // The probe that loads a DLL by name with the unrestricted search order.
 std::string DllProbeExe();
-// The planted DLL itself, a real image to copy under other names.
-std::string PlantedDll();
+
+// Holds a file as a running host holds its plug-in module: a copy of the
+// planted DLL put at that path and mapped as an image by the probe, in a
+// process of its own. Deleting the file is refused with access denied until
+// the holder lets go.
+class ImageHolder {
+ public:
+  explicit ImageHolder(const std::string& path);
+  ~ImageHolder() { Release(); }
+  ImageHolder(const ImageHolder&) = delete;
+  ImageHolder& operator=(const ImageHolder&) = delete;
+
+  bool Held() const { return m_held; }
+  // Lets go of the file; true once the holder has ended.
+  bool Release();
+
+ private:
+  UniqueKernelHandle m_ready, m_release;
+  ChildProcess m_holder;
+  bool m_held = false;
+};

@@ -1,20 +1,24 @@
 /* Loads the DLL named on its command line the plain way, with the search
    order a program gets when it restricts nothing; exit code 0 when loaded.
-   With "hold" after the name, maps the file as an image without running it,
-   as a host holds its plug-in module, leaves "<file>.held" beside it and
-   keeps it until the process is ended. */
+   Given two event names after it, it holds the file as a running host holds
+   its plug-in instead: mapped as an image, its code never run, from setting
+   the first event until the second is set. */
 #include <windows.h>
 
-int main(int argc, char** argv) {
-  if (argc < 2) return 2;
-  if (argc < 3 || lstrcmpA(argv[2], "hold") != 0) return LoadLibraryA(argv[1]) != NULL ? 0 : 1;
-  if (LoadLibraryExA(argv[1], NULL, DONT_RESOLVE_DLL_REFERENCES) == NULL) return 1;
-  char marker[MAX_PATH + 8];
-  if (lstrlenA(argv[1]) >= MAX_PATH) return 3;
-  lstrcpyA(marker, argv[1]);
-  lstrcatA(marker, ".held");
-  HANDLE file = CreateFileA(marker, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-  WaitForSingleObject(GetCurrentProcess(), INFINITE);
+static int Hold(const char* path, const char* readyName, const char* releaseName) {
+  HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, readyName);
+  HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, releaseName);
+  HMODULE held = LoadLibraryExA(path, NULL, DONT_RESOLVE_DLL_REFERENCES);
+  if (ready == NULL || release == NULL || held == NULL) return 1;
+  SetEvent(ready);
+  /* Bounded, so that a test that never lets go leaves no holder behind. */
+  WaitForSingleObject(release, 600000);
+  FreeLibrary(held);
   return 0;
+}
+
+int main(int argc, char** argv) {
+  if (argc == 4) return Hold(argv[1], argv[2], argv[3]);
+  if (argc < 2) return 2;
+  return LoadLibraryA(argv[1]) != NULL ? 0 : 1;
 }

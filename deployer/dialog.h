@@ -41,9 +41,6 @@ class CAddonDeployDlg : public CDialogEx {
   CButton m_chkX7;
   BOOL m_bX7x64 = 0;
   CButton m_chkX7x64;
-  // After Install: 0 when every ticked edition deployed, else the error of
-  // the first that failed.
-  DWORD m_exitCode = ERROR_CANCELLED;
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override;

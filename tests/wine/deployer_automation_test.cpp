@@ -116,7 +116,7 @@ class DeployerAutomation : public ::testing::Test {
   void SetUp() override {
     UnregisterAllHosts();
     ASSERT_TRUE(RunsWithoutWindow(m_box, "/Register"));
-    m_plugins = m_box.AddHost(17, true);
+    m_plugins = m_box.AddHost(17, EditionExists(true));
   }
   void TearDown() override {
     RunsWithoutWindow(m_box, "/Unregister");

@@ -1,7 +1,8 @@
 // Shared by the tests that call the deployer's host functions in this
-// process: host keys in the 64-bit registry view (the test process is 64-bit
-// on a 64-bit prefix), the plug-in's files beside this program, and a
-// deployment on a worker thread that every wait can bound.
+// process: host keys where the deployer looks for them (through the 64-bit
+// registry view on a 64-bit Windows, whatever this process is), the
+// plug-in's files beside this program, and a deployment on a worker thread
+// that every wait can bound.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,14 +22,30 @@ inline constexpr REGSAM kView64 = KEY_WOW64_64KEY;
 inline constexpr char kCorelKey[] = "SOFTWARE\\Corel\\CorelDraw";
 inline constexpr char kWowCorelKey[] = "SOFTWARE\\Wow6432Node\\Corel\\CorelDraw";
 
+// A 32-bit Windows keeps its only edition where a 64-bit one keeps its
+// 64-bit edition.
+inline const char* CorelKey(bool edition64) { return edition64 || !WindowsIs64Bit() ? kCorelKey : kWowCorelKey; }
+
 inline std::string HostKeyPath(int version, bool edition64) {
-  return std::string(edition64 ? kCorelKey : kWowCorelKey) + "\\" + std::to_string(version) + ".0";
+  return std::string(CorelKey(edition64)) + "\\" + std::to_string(version) + ".0";
+}
+
+// The edition a test deploys where which one does not matter: the 64-bit
+// one on a 64-bit Windows, else the only one there is.
+struct Edition {
+  bool is64;
+  const char* plugins;  // the plug-in folder, below the Draw folder
+  const char* source;   // the module beside the program
+};
+inline Edition AnyEdition() {
+  return WindowsIs64Bit() ? Edition{true, "\\Plugins64", "Marlotrim64.cpg"}
+                          : Edition{false, "\\Plugins", "Marlotrim32.cpg"};
 }
 
 // Removes a host key and the parents it may have created, when they are empty.
 inline void Unregister(int version, bool edition64) {
   DeleteTree(HKEY_LOCAL_MACHINE, HostKeyPath(version, edition64), kView64);
-  const std::string parent = edition64 ? kCorelKey : kWowCorelKey;
+  const std::string parent = CorelKey(edition64);
   ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, parent.c_str(), kView64, 0);
   ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, parent.substr(0, parent.rfind('\\')).c_str(), kView64, 0);
 }
@@ -173,6 +190,7 @@ class DeploymentTest : public ::testing::Test {
   }
 
   static std::string Source(const char* name) { return ProgramFolder() + "\\" + name; }
+  const std::string& Module(const Edition& edition) const { return edition.is64 ? m_module64 : m_module32; }
 
   void Host(int v, bool edition64, const std::string& configDir) {
     m_versions.push_back(v);

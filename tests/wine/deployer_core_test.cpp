@@ -1,6 +1,6 @@
 // Host detection and plug-in deployment against Wine's real registry and file
-// system. The test process is 64-bit on a 64-bit prefix, so both host keys
-// are written through the 64-bit view.
+// system. On a 64-bit Windows both host keys are written through the 64-bit
+// view; a 32-bit Windows has the 32-bit edition alone.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -33,30 +33,36 @@ bool IsFolder(const std::string& path) {
 
 // Versions here are ones no host has, so that no other test meets them.
 
-TEST(DeployerHostDetect, EachEditionIsFoundThroughItsOwnKeyInThe64BitView) {
+TEST(DeployerHostDetect, EachEditionIsFoundThroughItsOwnKey) {
   const int v = 931;
   Unregister(v, false);
   Unregister(v, true);
   EXPECT_FALSE(IsCorelVersionInstalled(v, false));
   EXPECT_FALSE(IsCorelVersionInstalled(v, true));
 
+  // On a 32-bit Windows this key is the only one, and no 64-bit edition can be.
   ASSERT_TRUE(Register(v, false, "C:\\Host32\\Config"));
   EXPECT_TRUE(IsCorelVersionInstalled(v, false));
   EXPECT_FALSE(IsCorelVersionInstalled(v, true));
   Unregister(v, false);
 
-  ASSERT_TRUE(Register(v, true, "C:\\Host64\\Config"));
-  EXPECT_TRUE(IsCorelVersionInstalled(v, true));
-  EXPECT_FALSE(IsCorelVersionInstalled(v, false));
+  const Edition edition = AnyEdition();
+  if (edition.is64) {
+    ASSERT_TRUE(Register(v, true, "C:\\Host64\\Config"));
+    EXPECT_TRUE(IsCorelVersionInstalled(v, true));
+    EXPECT_FALSE(IsCorelVersionInstalled(v, false));
+  } else {
+    ASSERT_TRUE(Register(v, false, "C:\\Host32\\Config"));
+  }
 
   // A key without "ConfigDir" is not an installation.
-  DeleteValue(HKEY_LOCAL_MACHINE, HostKeyPath(v, true), "ConfigDir", kView64);
-  ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, HostKeyPath(v, true), kView64));
-  EXPECT_FALSE(IsCorelVersionInstalled(v, true));
+  DeleteValue(HKEY_LOCAL_MACHINE, HostKeyPath(v, edition.is64), "ConfigDir", kView64);
+  ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, HostKeyPath(v, edition.is64), kView64));
+  EXPECT_FALSE(IsCorelVersionInstalled(v, edition.is64));
   CountingWait wait;
-  EXPECT_FALSE(DeployPlugin(v, true, wait));
+  EXPECT_FALSE(DeployPlugin(v, edition.is64, wait));
   EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  Unregister(v, true);
+  Unregister(v, edition.is64);
 }
 
 TEST(DeployerHostDetect, ConfigDirMustReadWithinItsBuffer) {
@@ -80,26 +86,28 @@ TEST(DeployerHostDetect, ConfigDirMustReadWithinItsBuffer) {
       {REG_EXPAND_SZ, std::string("%TEMP%\\Config") + '\0', true},
       {REG_SZ, std::string("Config") + '\0', true},
   };
+  const bool edition64 = AnyEdition().is64;
   for (const Case& c : cases) {
-    ASSERT_TRUE(RegisterRaw(v, true, c.type, c.data));
-    EXPECT_EQ(IsCorelVersionInstalled(v, true), c.installed) << c.type << " " << c.data.size();
+    ASSERT_TRUE(RegisterRaw(v, edition64, c.type, c.data));
+    EXPECT_EQ(IsCorelVersionInstalled(v, edition64), c.installed) << c.type << " " << c.data.size();
   }
-  Unregister(v, true);
+  Unregister(v, edition64);
 }
 
 TEST(DeployerHostDetect, NegativeVersionMeansNine) {
-  if (KeyExists(HKEY_LOCAL_MACHINE, HostKeyPath(9, true), kView64)) {
+  const bool edition64 = AnyEdition().is64;
+  if (KeyExists(HKEY_LOCAL_MACHINE, HostKeyPath(9, edition64), kView64)) {
     // Someone's version 9 is registered here: compare without touching it.
-    EXPECT_EQ(IsCorelVersionInstalled(-1, true), IsCorelVersionInstalled(9, true));
+    EXPECT_EQ(IsCorelVersionInstalled(-1, edition64), IsCorelVersionInstalled(9, edition64));
     return;
   }
-  ASSERT_TRUE(Register(9, true, "C:\\Host9\\Config"));
+  ASSERT_TRUE(Register(9, edition64, "C:\\Host9\\Config"));
   for (int v : {-1, -13, INT_MIN}) {
-    EXPECT_TRUE(IsCorelVersionInstalled(v, true)) << v;
-    EXPECT_FALSE(IsCorelVersionInstalled(v, false)) << v;
+    EXPECT_TRUE(IsCorelVersionInstalled(v, edition64)) << v;
+    EXPECT_FALSE(IsCorelVersionInstalled(v, !edition64)) << v;
   }
-  Unregister(9, true);
-  EXPECT_FALSE(IsCorelVersionInstalled(-1, true));
+  Unregister(9, edition64);
+  EXPECT_FALSE(IsCorelVersionInstalled(-1, edition64));
 }
 
 class DeployerDeploy : public DeploymentTest {
@@ -110,7 +118,6 @@ class DeployerDeploy : public DeploymentTest {
 TEST_F(DeployerDeploy, FreshDeploymentPlacesEachEditionsFilesInItsNewFolder) {
   ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
   Host(941, false, m_configDir);
-  Host(941, true, m_configDir);
 
   AsyncDeploy deploy32(941, false);
   ASSERT_TRUE(deploy32.Finish());
@@ -121,6 +128,8 @@ TEST_F(DeployerDeploy, FreshDeploymentPlacesEachEditionsFilesInItsNewFolder) {
   EXPECT_EQ(ReadFileBytes(m_draw + "\\Plugins\\Marlotrim.bmp"), m_bitmap);
   EXPECT_FALSE(IsFolder(m_draw + "\\Plugins64"));
 
+  if (!WindowsIs64Bit()) return;  // the only edition there is
+  Host(941, true, m_configDir);
   EXPECT_EQ(Deploy(941, true), 1);
   EXPECT_EQ(ReadFileBytes(m_draw + "\\Plugins64\\Marlotrim.cpg"), m_module64);
   EXPECT_EQ(ReadFileBytes(m_draw + "\\Plugins64\\Marlotrim.bmp"), m_bitmap);
@@ -130,9 +139,10 @@ TEST_F(DeployerDeploy, FreshDeploymentPlacesEachEditionsFilesInItsNewFolder) {
 TEST_F(DeployerDeploy, TrailingBackslashPutsDrawInsideTheConfigFolder) {
   ASSERT_TRUE(::CreateDirectoryA(m_configDir.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA((m_configDir + "\\Draw").c_str(), nullptr));
-  Host(942, true, m_configDir + "\\");
-  EXPECT_EQ(Deploy(942, true), 1);
-  EXPECT_EQ(ReadFileBytes(m_configDir + "\\Draw\\Plugins64\\Marlotrim.cpg"), m_module64);
+  const Edition edition = AnyEdition();
+  Host(942, edition.is64, m_configDir + "\\");
+  EXPECT_EQ(Deploy(942, edition.is64), 1);
+  EXPECT_EQ(ReadFileBytes(m_configDir + "\\Draw" + edition.plugins + "\\Marlotrim.cpg"), Module(edition));
   EXPECT_FALSE(IsFolder(m_draw));
 }
 
@@ -152,21 +162,22 @@ TEST_F(DeployerDeploy, ExistingFolderIsKeptAndOldFilesReplaced) {
 }
 
 TEST_F(DeployerDeploy, MissingDrawFolderFailsWithoutCreatingIt) {
-  Host(944, true, m_configDir);
-  EXPECT_EQ(Deploy(944, true), 0);
+  Host(944, AnyEdition().is64, m_configDir);
+  EXPECT_EQ(Deploy(944, AnyEdition().is64), 0);
   EXPECT_FALSE(IsFolder(m_draw));
 }
 
 TEST_F(DeployerDeploy, ASourceThatCannotBeReadLeavesTheOldFilesInPlace) {
-  const std::string plugins = m_draw + "\\Plugins64";
+  const Edition edition = AnyEdition();
+  const std::string plugins = m_draw + edition.plugins;
   ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA(plugins.c_str(), nullptr));
   ASSERT_TRUE(WriteFileBytes(plugins + "\\Marlotrim.cpg", "old module"));
   ASSERT_TRUE(WriteFileBytes(plugins + "\\Marlotrim.bmp", "old bitmap"));
-  Host(945, true, m_configDir);
+  Host(945, edition.is64, m_configDir);
 
   // Either source, missing or held shut by another: no old file goes.
-  for (const char* name : {"Marlotrim64.cpg", "Marlotrim.bmp"}) {
+  for (const char* name : {edition.source, "Marlotrim.bmp"}) {
     SCOPED_TRACE(name);
     for (bool missing : {true, false}) {
       const std::string content = ReadFileBytes(Source(name));
@@ -177,7 +188,7 @@ TEST_F(DeployerDeploy, ASourceThatCannotBeReadLeavesTheOldFilesInPlace) {
         shut.reset(::CreateFileA(Source(name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
       }
       DWORD error = 0;
-      EXPECT_EQ(Deploy(945, true, &error), 0);
+      EXPECT_EQ(Deploy(945, edition.is64, &error), 0);
       EXPECT_EQ(error, static_cast<DWORD>(missing ? ERROR_FILE_NOT_FOUND : ERROR_SHARING_VIOLATION));
       EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.cpg"), "old module");
       EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.bmp"), "old bitmap");
@@ -186,8 +197,8 @@ TEST_F(DeployerDeploy, ASourceThatCannotBeReadLeavesTheOldFilesInPlace) {
       }
     }
   }
-  EXPECT_EQ(Deploy(945, true), 1);
-  EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.cpg"), m_module64);
+  EXPECT_EQ(Deploy(945, edition.is64), 1);
+  EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.cpg"), Module(edition));
 }
 
 TEST_F(DeployerDeploy, ConfigDirIsCutInsideTheBufferAndNeedsABackslash) {
@@ -254,12 +265,13 @@ TEST_F(DeployerDeploy, HeldModuleIsWaitedForUntilReleased) {
 }
 
 TEST_F(DeployerDeploy, SharingViolationIsNotRetriedAndTheModuleStays) {
-  const std::string plugins = m_draw + "\\Plugins64";
+  const Edition edition = AnyEdition();
+  const std::string plugins = m_draw + edition.plugins;
   const std::string module = plugins + "\\Marlotrim.cpg";
   ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA(plugins.c_str(), nullptr));
   ASSERT_TRUE(WriteFileBytes(module, "old module"));
-  Host(948, true, m_configDir);
+  Host(948, edition.is64, m_configDir);
   {
     // Held open as a host would, without delete sharing.
     UniqueFile held(::CreateFileA(module.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -271,12 +283,12 @@ TEST_F(DeployerDeploy, SharingViolationIsNotRetriedAndTheModuleStays) {
     // Were it retried, this would run for 25 minutes. The bitmap is placed,
     // but the module that stayed fails the deployment.
     DWORD error = 0;
-    EXPECT_EQ(Deploy(948, true, &error), 0);
+    EXPECT_EQ(Deploy(948, edition.is64, &error), 0);
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.bmp"), m_bitmap);
 
     ASSERT_TRUE(::DeleteFileA(Source("Marlotrim.bmp").c_str()));
-    EXPECT_EQ(Deploy(948, true), 0);
+    EXPECT_EQ(Deploy(948, edition.is64), 0);
   }
   EXPECT_EQ(ReadFileBytes(module), "old module");
 }
@@ -289,20 +301,24 @@ TEST_F(DeployerDeploy, FiftyDeploymentsLeaveNothingBehind) {
   ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA((m_draw + "\\Plugins").c_str(), nullptr));
   ASSERT_TRUE(WriteFileBytes(m_draw + "\\Plugins\\Other.cpg", "another plug-in"));
+  // A 32-bit Windows has the one edition to deploy into.
+  const bool both = WindowsIs64Bit();
   Host(985, false, m_configDir);
-  Host(985, true, m_configDir);
+  if (both) Host(985, true, m_configDir);
   ASSERT_EQ(Deploy(985, false), 1);
-  ASSERT_EQ(Deploy(985, true), 1);
+  if (both) {
+    ASSERT_EQ(Deploy(985, true), 1);
+  }
   const FolderSnapshot filesBefore = FolderSnapshot::Take(m_root);
   const ProcessResources before = MeasureProcess(::GetCurrentProcess());
   ASSERT_GT(before.handles, 0);
 
-  for (int i = 0; i < 50; ++i) ASSERT_EQ(Deploy(985, i % 2 == 1), 1) << "deployment " << i;
+  for (int i = 0; i < 50; ++i) ASSERT_EQ(Deploy(985, both && i % 2 == 1), 1) << "deployment " << i;
 
   const ProcessResources after = MeasureProcess(::GetCurrentProcess());
   EXPECT_EQ(after.handles, before.handles);
   EXPECT_EQ(after.gdiObjects, before.gdiObjects);
   EXPECT_LT(after.privateKiB, before.privateKiB + 512) << before.privateKiB << " KiB before";
   EXPECT_TRUE(Unchanged(filesBefore, FolderSnapshot::Take(m_root)));
-  EXPECT_EQ(ReadFileBytes(m_draw + "\\Plugins64\\Marlotrim.cpg"), m_module64);
+  EXPECT_EQ(ReadFileBytes(m_draw + AnyEdition().plugins + "\\Marlotrim.cpg"), Module(AnyEdition()));
 }

@@ -131,6 +131,7 @@ TEST_F(DeployerFaults, UnreachableConfigDirFailsPromptlyAndChangesNothing) {
   for (const std::string& configDir : configDirs) {
     SCOPED_TRACE(configDir);
     for (bool edition64 : {false, true}) {
+      if (edition64 && !WindowsIs64Bit()) continue;  // no such edition on a 32-bit Windows
       Host(v, edition64, configDir);
       // Registered is all the check asks: the folder is not looked at.
       EXPECT_TRUE(IsCorelVersionInstalled(v, edition64));
@@ -204,15 +205,16 @@ TEST_F(DeployerFaults, FolderInTheModulesPlaceIsNotWaitedOn) {
 }
 
 TEST_F(DeployerFaults, HeldModuleIsReplacedOnlyOnceItsNameIsFree) {
-  const std::string plugins = m_draw + "\\Plugins64";
+  const Edition edition = AnyEdition();
+  const std::string plugins = m_draw + edition.plugins;
   const std::string module = plugins + "\\Marlotrim.cpg";
-  const std::string relative = "Host\\Draw\\Plugins64\\";
+  const std::string relative = std::string("Host\\Draw") + edition.plugins + "\\";
   ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA(plugins.c_str(), nullptr));
   ASSERT_TRUE(WriteFileBytes(module, "old module"));
   ASSERT_TRUE(WriteFileBytes(plugins + "\\Marlotrim.bmp", "old bitmap"));
   ASSERT_TRUE(WriteFileBytes(plugins + "\\Other.cpg", "another plug-in"));
-  Host(992, true, m_configDir);
+  Host(992, edition.is64, m_configDir);
   {
     // Held without delete sharing: the module stays, only the bitmap moves,
     // and the deployment fails.
@@ -220,7 +222,7 @@ TEST_F(DeployerFaults, HeldModuleIsReplacedOnlyOnceItsNameIsFree) {
                                   OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held);
     const Folders before = Snap();
-    EXPECT_EQ(Deploy(992, true), 0);
+    EXPECT_EQ(Deploy(992, edition.is64), 0);
     const Folders after = Snap();
     EXPECT_TRUE(ChangedExactly(before.hosts, after.hosts, {relative + "Marlotrim.bmp"}));
     EXPECT_TRUE(Unchanged(before.sources, after.sources));
@@ -234,13 +236,13 @@ TEST_F(DeployerFaults, HeldModuleIsReplacedOnlyOnceItsNameIsFree) {
     UniqueFile held(::CreateFileA(module.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held);
-    AsyncDeploy deploy(992, true);
+    AsyncDeploy deploy(992, edition.is64);
     // Three periods: a deployment that took the deletion at its word is over by now.
     WaitUntil([&] { return deploy.Done() || deploy.Elapsed() >= 1500; });
     held.reset();
     ASSERT_TRUE(deploy.Finish());
     EXPECT_TRUE(deploy.Result());
-    EXPECT_EQ(ReadFileBytes(module), m_module64);
+    EXPECT_EQ(ReadFileBytes(module), Module(edition));
     EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.bmp"), m_bitmap);
     const Folders after = Snap();
     EXPECT_TRUE(ChangedExactly(before.hosts, after.hosts, {relative + "Marlotrim.bmp", relative + "Marlotrim.cpg"}));

@@ -1,6 +1,7 @@
 // Shared by the deployer's end-to-end tests: a copy of the program beside
-// its plug-in files, host editions registered in the 64-bit registry view,
-// and the program's registration.
+// its plug-in files, host editions registered where the program looks for
+// them (through the 64-bit registry view on a 64-bit Windows; a 32-bit one
+// has no 64-bit editions), and the program's registration.
 #pragma once
 
 #include <windows.h>
@@ -30,13 +31,17 @@ inline constexpr Row kRows[11] = {{1001, 9, false},  {1002, 10, false}, {1003, 1
                                   {1010, 16, true},  {1011, 17, false}, {1012, 17, true}};
 
 inline std::string HostKey(int version, bool is64) {
-  return std::string(is64 ? "SOFTWARE\\Corel\\CorelDraw\\" : "SOFTWARE\\Wow6432Node\\Corel\\CorelDraw\\") +
+  const bool wow = !is64 && WindowsIs64Bit();
+  return std::string(wow ? "SOFTWARE\\Wow6432Node\\Corel\\CorelDraw\\" : "SOFTWARE\\Corel\\CorelDraw\\") +
          std::to_string(version) + ".0";
 }
 
 inline void UnregisterAllHosts() {
   for (const Row& row : kRows) DeleteTree(HKEY_LOCAL_MACHINE, HostKey(row.version, row.is64), KEY_WOW64_64KEY);
 }
+
+// Whether this Windows can have that edition at all.
+inline bool EditionExists(bool is64) { return !is64 || WindowsIs64Bit(); }
 
 inline std::string Work(const std::string& name) { return WinPath(TEST_WORK_DIR_UNIX) + "\\" + name; }
 
@@ -62,11 +67,13 @@ class Sandbox {
     const std::string root = m_dir + "\\host" + std::to_string(version) + (is64 ? "x64" : "x86");
     ::CreateDirectoryA(root.c_str(), nullptr);
     ::CreateDirectoryA((root + "\\Draw").c_str(), nullptr);
-    SetString(HKEY_LOCAL_MACHINE, HostKey(version, is64), "ConfigDir", root + "\\Config", KEY_WOW64_64KEY);
+    if (EditionExists(is64))
+      SetString(HKEY_LOCAL_MACHINE, HostKey(version, is64), "ConfigDir", root + "\\Config", KEY_WOW64_64KEY);
     return root + "\\Draw\\" + (is64 ? "Plugins64" : "Plugins");
   }
   // A registered host whose Draw folder is missing, so deployment fails.
   void AddBrokenHost(int version, bool is64) {
+    if (!EditionExists(is64)) return;
     SetString(HKEY_LOCAL_MACHINE, HostKey(version, is64), "ConfigDir", m_dir + "\\missing\\Config",
               KEY_WOW64_64KEY);
   }

@@ -80,7 +80,8 @@ TEST(DeployerRegistration, PathOutsideTheCodePageIsRegisteredExactly) {
   const std::wstring folder = std::wstring(box.Dir().begin(), box.Dir().end()) + L"\\\u0416\u05d0\u4e2d";
   ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
   const std::wstring exe = folder + L"\\AddonDeploy.exe";
-  ASSERT_TRUE(::CopyFileW(std::wstring(box.Exe().begin(), box.Exe().end()).c_str(), exe.c_str(), FALSE));
+  const std::string program = box.Exe();
+  ASSERT_TRUE(::CopyFileW(std::wstring(program.begin(), program.end()).c_str(), exe.c_str(), FALSE));
   Unregister();
   std::wstring commandLine = L"\"" + exe + L"\" /Register";
   STARTUPINFOW si{};

@@ -31,6 +31,12 @@ std::string UniqueName(const char* stem) {
   return name;
 }
 
+bool WindowsIs64Bit() {
+  SYSTEM_INFO info{};
+  ::GetNativeSystemInfo(&info);
+  return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
+}
+
 ChildProcess::~ChildProcess() {
   if (m_pi.hProcess) {
     if (Running()) {

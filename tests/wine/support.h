@@ -18,6 +18,10 @@ std::string WinPath(const std::string& unixPath);
 // A unique name for this test run's files and keys.
 std::string UniqueName(const char* stem);
 
+// Whether the Windows under test is 64-bit (its native architecture), which
+// the lane decides and not the build of this test.
+bool WindowsIs64Bit();
+
 class ChildProcess {
  public:
   ChildProcess() = default;

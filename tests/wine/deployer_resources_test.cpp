@@ -115,6 +115,9 @@ TEST_F(DeployerResources, DialogTemplateIsExtendedWithTheControlsInTabOrder) {
   ::ReleaseDC(box, dc);
   EXPECT_EQ(family, "Tahoma");
   EXPECT_TRUE(CaptionsFit(dialog));
+  // So does the longest notice the group box shows while a host holds its module.
+  ::SetDlgItemTextA(dialog, -1, "Close CorelDraw X7(64Bit) to continue");
+  EXPECT_TRUE(CaptionsFit(dialog));
   ::DestroyWindow(dialog);
 }
 

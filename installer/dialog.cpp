@@ -14,6 +14,7 @@ BEGIN_MESSAGE_MAP(CPLOTINSTDlg, CDialog)
   ON_WM_PAINT()
   ON_WM_QUERYDRAGICON()
   ON_WM_CTLCOLOR()
+  ON_WM_DESTROY()
   ON_BN_CLICKED(IDC_INSTALL, OnInstall)
   ON_BN_CLICKED(IDC_DELETE, OnDelete)
   ON_BN_CLICKED(IDC_CONFIG, OnConfig)
@@ -27,7 +28,11 @@ CPLOTINSTDlg::CPLOTINSTDlg(CWnd* pParent) : CDialog(IDD_PLOTINST_DIALOG, pParent
   m_titleFont.CreatePointFont(250, "Times New Roman");
 }
 
-CPLOTINSTDlg::~CPLOTINSTDlg() { m_titleFont.DeleteObject(); }
+CPLOTINSTDlg::~CPLOTINSTDlg() {
+  // A window the base class destroys no longer reaches OnDestroy.
+  EndAnimationThread(INFINITE);
+  m_titleFont.DeleteObject();
+}
 
 BOOL CPLOTINSTDlg::DestroyWindow() { return CDialog::DestroyWindow(); }
 
@@ -38,6 +43,7 @@ BOOL CPLOTINSTDlg::OnInitDialog() {
   // Some static controls select their own font after asking for colours, so
   // the title is also given its font directly.
   GetDlgItem(IDC_TITLE).SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_titleFont.m_hObject), FALSE);
+  PlaceAnimation();
 
   CWnd model = GetDlgItem(IDC_MODEL);
   model.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kModelName));

@@ -72,6 +72,8 @@ class CPLOTINSTDlg : public CDialog {
   RECT m_frameRect = {};
 
  private:
+  // Widens the title, and the dialog with it, where its text would wrap.
+  void FitTitle();
   // Scales the frames' place from the template's font at 96 dpi to the dialog's.
   void PlaceAnimation();
   // Asks the animation thread to end and waits up to waitMs. True when no thread runs.

@@ -157,6 +157,7 @@ class CCmdTarget {
    AFX_HANDLER(AfxSig_Notify, void (CCmdTarget::*)(NMHDR*, LRESULT*), &ThisClass::fn)},
 #define ON_WM_PAINT() {WM_PAINT, 0, 0, AfxSig_v, static_cast<AFX_PMSG>(&ThisClass::OnPaint)},
 #define ON_WM_CLOSE() {WM_CLOSE, 0, 0, AfxSig_v, static_cast<AFX_PMSG>(&ThisClass::OnClose)},
+#define ON_WM_DESTROY() {WM_DESTROY, 0, 0, AfxSig_v, static_cast<AFX_PMSG>(&ThisClass::OnDestroy)},
 #define ON_WM_QUERYDRAGICON() \
   {WM_QUERYDRAGICON, 0, 0, AFX_HANDLER(AfxSig_Cursor, HCURSOR (CCmdTarget::*)(), &ThisClass::OnQueryDragIcon)},
 #define ON_WM_CTLCOLOR()                                                                   \

@@ -4,12 +4,16 @@
 // The thread is never killed from outside (a thread killed inside a drawing
 // call can leave the window system locked): StopAnimation raises the stop
 // flag and the signal, and the thread ends by itself between two frames.
+//
+// The frames' place is given in pixels of the dialog's font at 96 dpi. The
+// program is DPI-aware, so at any other scaling the dialog grows with its
+// font while fixed pixels would not: the place and size are scaled by the
+// ratio of the dialog's base units to those of its font at 96 dpi.
 #include "dialog.h"
 
 namespace {
 
-constexpr int kFrameX = 175, kFrameY = 160;
-constexpr int kFrameWidth = 122, kFrameHeight = 48;
+constexpr RECT kFrameAt96 = {175, 160, 175 + 122, 160 + 48};
 constexpr DWORD kFramePauseMs = 300;
 // A frame is drawn in milliseconds; a thread still drawing after this long is
 // left running rather than waited for without end.
@@ -18,20 +22,60 @@ constexpr DWORD kStopWaitMs = 2000;
 constexpr int kInstallFrames[3] = {IDB_INSTALL_1, IDB_INSTALL_2, IDB_INSTALL_3};
 constexpr int kRemoveFrames[3] = {IDB_REMOVE_1, IDB_REMOVE_2, IDB_REMOVE_3};
 
+// Pixels per 4 horizontal and 8 vertical dialog units of a font, measured
+// as the dialog manager measures them; {0, 0} when it cannot be measured.
+SIZE BaseUnits(HDC dc, HFONT font) {
+  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  HGDIOBJ previous = ::SelectObject(dc, font);
+  TEXTMETRICA metrics{};
+  SIZE letters{};
+  const bool measured = previous != nullptr && ::GetTextMetricsA(dc, &metrics) &&
+                        ::GetTextExtentPoint32A(dc, kLetters, sizeof kLetters - 1, &letters);
+  if (previous != nullptr) ::SelectObject(dc, previous);
+  if (!measured) return {0, 0};
+  return {(letters.cx / 26 + 1) / 2, metrics.tmHeight};
+}
+
 }  // namespace
 
-void CPLOTINSTDlg::DrawFrame(HDC dc, int resourceId) {
+void CPLOTINSTDlg::PlaceAnimation() {
+  m_frameRect = kFrameAt96;
+  RECT units = {0, 0, 4, 8};
+  if (!::MapDialogRect(m_hWnd, &units)) return;
+  auto* font = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
+  // The wide form: the template's face name has no spelling in the ANSI code page.
+  LOGFONTW face{};
+  if (font == nullptr || ::GetObjectW(font, sizeof face, &face) != sizeof face) return;
+  CClientDC dc(this);
+  const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+  if (dpi <= 0) return;
+  face.lfHeight = ::MulDiv(face.lfHeight, 96, dpi);
+  UniqueGdiObject fontAt96(::CreateFontIndirectW(&face));
+  if (!fontAt96) return;
+  const SIZE at96 = BaseUnits(dc, static_cast<HFONT>(fontAt96.get()));
+  if (at96.cx <= 0 || at96.cy <= 0) return;
+  m_frameRect = {::MulDiv(kFrameAt96.left, units.right, at96.cx), ::MulDiv(kFrameAt96.top, units.bottom, at96.cy),
+                 ::MulDiv(kFrameAt96.right, units.right, at96.cx), ::MulDiv(kFrameAt96.bottom, units.bottom, at96.cy)};
+}
+
+void CPLOTINSTDlg::DrawFrame(HDC dc, int resourceId) const {
   UniqueMemoryDc memory(::CreateCompatibleDC(dc));
   UniqueGdiObject bitmap(::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(resourceId)));
-  if (!memory || !bitmap) return;
+  BITMAP size{};
+  if (!memory || !bitmap || ::GetObjectA(bitmap.get(), sizeof size, &size) != sizeof size) return;
   HGDIOBJ previous = ::SelectObject(memory.get(), bitmap.get());
-  ::BitBlt(dc, kFrameX, kFrameY, kFrameWidth, kFrameHeight, memory.get(), 0, 0, SRCCOPY);
+  const RECT& to = m_frameRect;
+  // A smooth stretch where the dialog is scaled; HALFTONE wants the brush origin set.
+  ::SetStretchBltMode(dc, HALFTONE);
+  ::SetBrushOrgEx(dc, 0, 0, nullptr);
+  ::StretchBlt(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, memory.get(), 0, 0, size.bmWidth,
+               size.bmHeight, SRCCOPY);
   ::SelectObject(memory.get(), previous);
 }
 
 HANDLE CPLOTINSTDlg::StartAnimation() {
   // A thread left running by a stop that timed out is reused, never doubled.
-  if (!EndAnimationThread()) {
+  if (!EndAnimationThread(kStopWaitMs)) {
     m_stopRequested = 0;
     ::ResetEvent(m_stopSignal.get());
     return m_animThread;
@@ -47,7 +91,7 @@ HANDLE CPLOTINSTDlg::StartAnimation() {
 }
 
 void CPLOTINSTDlg::StopAnimation() {
-  if (!EndAnimationThread()) {
+  if (!EndAnimationThread(kStopWaitMs)) {
     // Still inside a drawing: the animation goes on, as if not asked to stop.
     m_stopRequested = 0;
     ::ResetEvent(m_stopSignal.get());
@@ -58,11 +102,19 @@ void CPLOTINSTDlg::StopAnimation() {
   DrawFrame(dc, IDB_BLANK);
 }
 
-bool CPLOTINSTDlg::EndAnimationThread() {
+// A stop that timed out left the thread drawing; the window's end waits for
+// it without bound, which cannot deadlock: the thread never waits on the
+// user-interface thread.
+void CPLOTINSTDlg::OnDestroy() {
+  EndAnimationThread(INFINITE);
+  Default();
+}
+
+bool CPLOTINSTDlg::EndAnimationThread(DWORD waitMs) {
   if (m_animThread == nullptr) return true;
   m_stopRequested = 1;
   ::SetEvent(m_stopSignal.get());
-  if (::WaitForSingleObject(m_animThread, kStopWaitMs) != WAIT_OBJECT_0) return false;
+  if (::WaitForSingleObject(m_animThread, waitMs) != WAIT_OBJECT_0) return false;
   ::CloseHandle(m_animThread);
   m_animThread = nullptr;
   return true;
@@ -88,8 +140,7 @@ void CPLOTINSTDlg::AnimationLoop() {
       DrawFrame(dc, frames[i]);
       ::GdiFlush();
       m_frameBusy = 0;
-      if (::WaitForSingleObject(m_stopSignal.get(), kFramePauseMs) == WAIT_OBJECT_0 && m_stopRequested != 0)
-        return;
+      if (::WaitForSingleObject(m_stopSignal.get(), kFramePauseMs) == WAIT_OBJECT_0 && m_stopRequested != 0) return;
     }
   }
 }

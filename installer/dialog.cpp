@@ -7,12 +7,15 @@
 
 namespace {
 constexpr COLORREF kTitleColour = RGB(0, 0, 255);
+// Dialog units between the title's right end and the dialog's, as laid out.
+constexpr int kTitleRightMargin = 219 - (16 + 195);
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CPLOTINSTDlg, CDialog)
   ON_WM_PAINT()
   ON_WM_QUERYDRAGICON()
   ON_WM_CTLCOLOR()
+  ON_WM_DESTROY()
   ON_BN_CLICKED(IDC_INSTALL, OnInstall)
   ON_BN_CLICKED(IDC_DELETE, OnDelete)
   ON_BN_CLICKED(IDC_CONFIG, OnConfig)
@@ -26,7 +29,11 @@ CPLOTINSTDlg::CPLOTINSTDlg(CWnd* pParent) : CDialog(IDD_PLOTINST_DIALOG, pParent
   m_titleFont.CreatePointFont(250, "Times New Roman");
 }
 
-CPLOTINSTDlg::~CPLOTINSTDlg() { m_titleFont.DeleteObject(); }
+CPLOTINSTDlg::~CPLOTINSTDlg() {
+  // A window the base class destroys no longer reaches OnDestroy.
+  EndAnimationThread(INFINITE);
+  m_titleFont.DeleteObject();
+}
 
 BOOL CPLOTINSTDlg::DestroyWindow() { return CDialog::DestroyWindow(); }
 
@@ -37,6 +44,8 @@ BOOL CPLOTINSTDlg::OnInitDialog() {
   // Some static controls select their own font after asking for colours, so
   // the title is also given its font directly.
   GetDlgItem(IDC_TITLE).SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_titleFont.m_hObject), FALSE);
+  FitTitle();
+  PlaceAnimation();
 
   CWnd model = GetDlgItem(IDC_MODEL);
   model.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kModelName));
@@ -49,6 +58,35 @@ BOOL CPLOTINSTDlg::OnInitDialog() {
   FillPortList();
   RefreshButtons();
   return TRUE;
+}
+
+// The title's font grows with the dpi, the dialog with its own font, whose
+// pixel sizes round differently: at some scalings the title would wrap. It is
+// widened to its text then, and the dialog with it, keeping the right margin.
+void CPLOTINSTDlg::FitTitle() {
+  HWND title = ::GetDlgItem(m_hWnd, IDC_TITLE);
+  char text[64];
+  const int length = ::GetWindowTextA(title, text, sizeof text);
+  CClientDC dc(this);
+  HGDIOBJ previous = ::SelectObject(dc, m_titleFont.m_hObject);
+  SIZE need{};
+  const bool measured = previous != nullptr && ::GetTextExtentPoint32A(dc, text, length, &need);
+  if (previous != nullptr) ::SelectObject(dc, previous);
+  RECT box;
+  ::GetWindowRect(title, &box);
+  ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&box), 2);
+  const int grow = need.cx - (box.right - box.left);
+  if (!measured || grow <= 0) return;
+  ::SetWindowPos(title, nullptr, 0, 0, need.cx, box.bottom - box.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT client, frame;
+  GetClientRect(&client);
+  ::GetWindowRect(m_hWnd, &frame);
+  RECT margin = {0, 0, kTitleRightMargin, 0};
+  ::MapDialogRect(m_hWnd, &margin);
+  const int wider = box.left + need.cx + margin.right - client.right;
+  if (wider > 0)
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, frame.right - frame.left + wider, frame.bottom - frame.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int CPLOTINSTDlg::IsDriverInstalled(const char* name) {

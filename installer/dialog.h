@@ -61,14 +61,16 @@ class CPLOTINSTDlg : public CDialog {
   void StopAnimation();
   static DWORD WINAPI AnimationThreadProc(LPVOID param);
   void AnimationLoop();
-  // Draws one frame's bitmap at the animation's place.
-  static void DrawFrame(HDC dc, int resourceId);
+  // Draws one frame's bitmap at the animation's place, stretched to its size.
+  void DrawFrame(HDC dc, int resourceId) const;
 
  protected:
   BOOL OnInitDialog() override;
   HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
   void OnPaint();
   HCURSOR OnQueryDragIcon();
+  // The animation thread reads this dialog: it never outlives the window.
+  void OnDestroy();
 
   // Text of the selected entry of a combo box, empty when there is none or
   // when the entry would not fit.
@@ -84,10 +86,17 @@ class CPLOTINSTDlg : public CDialog {
   char m_usbPortName[255];
   // Cuts the animation thread's pause between frames short on a stop request.
   UniqueKernelHandle m_stopSignal;
+  // Where the frames go in the client area at the dialog's scaling; set in
+  // OnInitDialog, before any animation thread reads it.
+  RECT m_frameRect = {};
 
  private:
-  // Asks the animation thread to end and waits, bounded. True when no thread runs.
-  bool EndAnimationThread();
+  // Widens the title, and the dialog with it, where its text would wrap.
+  void FitTitle();
+  // Scales the frames' place from the template's font at 96 dpi to the dialog's.
+  void PlaceAnimation();
+  // Asks the animation thread to end and waits up to waitMs. True when no thread runs.
+  bool EndAnimationThread(DWORD waitMs);
 
   DECLARE_MESSAGE_MAP()
 };

@@ -62,8 +62,12 @@ SIZE Room(HWND control) {
     const LONG type = ::GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK;
     if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON ||
         type == BS_3STATE || type == BS_AUTO3STATE) {
-      // The box, then a gap of about a space, then the text.
-      room.cx -= ::GetSystemMetrics(SM_CXMENUCHECK) + SpaceWidth(control);
+      // The box, 12 pixels at 96 dpi and one more, then a gap of half a digit's
+      // width, then the text: as the system's button paints it at any dpi.
+      HDC dc = ::GetDC(control);
+      const int dpi = ::GetDeviceCaps(dc, LOGPIXELSX);
+      ::ReleaseDC(control, dc);
+      room.cx -= ::MulDiv(12, dpi, 96) + 1 + TextSize(control, "0").cx / 2;
     } else if (type == BS_GROUPBOX) {
       room.cx -= 4 * SpaceWidth(control);
     } else {

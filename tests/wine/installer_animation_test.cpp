@@ -2,15 +2,18 @@
 // frames read back from the screen.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
 #include <tlhelp32.h>
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <random>
 #include <vector>
 
 #include "dialog.h"
 #include "process_resources.h"
+#include "screen.h"
 #include "support.h"
 
 namespace {
@@ -20,6 +23,7 @@ class HostedDialog : public CPLOTINSTDlg {
  public:
   using CPLOTINSTDlg::m_animThread;
   using CPLOTINSTDlg::m_frameBusy;
+  using CPLOTINSTDlg::m_frameRect;
   using CPLOTINSTDlg::m_removing;
   using CPLOTINSTDlg::m_stopRequested;
 };
@@ -36,16 +40,18 @@ constexpr COLORREF kBinGreen = RGB(36, 160, 64);
 int FrameOnScreen(HWND dialog) {
   HDC dc = ::GetDC(dialog);
   auto at = [&](int x, int y) { return ::GetPixel(dc, kFrameX + x, kFrameY + y); };
-  const COLORREF doc = at(20, 24), flight = at(60, 19), arrival = at(95, 9), target = at(100, 35),
-                 corner = at(0, 0);
+  const COLORREF doc = at(20, 24), flight = at(60, 19), arrival = at(95, 9), target = at(100, 35), corner = at(0, 0);
   ::ReleaseDC(dialog, dc);
   if (corner != kBackground) return 0;
   if (doc == kBackground && flight == kBackground && arrival == kBackground && target == kBackground) return 152;
   if (doc != kSky) return 0;
   int step = 0;
-  if (flight == kBackground && arrival == kBackground) step = 1;
-  else if (flight == kSky && arrival == kBackground) step = 2;
-  else if (flight == kSky && arrival == kWhite) step = 3;
+  if (flight == kBackground && arrival == kBackground)
+    step = 1;
+  else if (flight == kSky && arrival == kBackground)
+    step = 2;
+  else if (flight == kSky && arrival == kWhite)
+    step = 3;
   if (step == 0) return 0;
   if (target == kFolder) return 145 + step;
   if (target == kBinGreen) return 148 + step;
@@ -80,6 +86,23 @@ int CountThreads() {
   return count;
 }
 
+// Catches the animation thread inside its busy section and holds it there.
+bool HoldInsideAFrame(HostedDialog& dialog, HANDLE thread) {
+  for (int tries = 0; tries < 200; ++tries) {
+    WaitUntil([&] { return dialog.m_frameBusy == 1; }, 2000);
+    ::SuspendThread(thread);
+    if (dialog.m_frameBusy == 1) return true;
+    ::ResumeThread(thread);
+  }
+  return false;
+}
+
+HANDLE Duplicate(HANDLE handle) {
+  HANDLE copy = nullptr;
+  ::DuplicateHandle(::GetCurrentProcess(), handle, ::GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
+  return copy;
+}
+
 class InstallerAnimation : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -89,7 +112,8 @@ class InstallerAnimation : public ::testing::Test {
     ::UpdateWindow(m_hwnd);
     // Let the first painting finish, so that it does not erase a frame later;
     // the dialog's own background differs from the blank frame's.
-    ASSERT_TRUE(WaitUntil([&] { return FrameOnScreen(m_hwnd) == 0 && !::GetUpdateRect(m_hwnd, nullptr, FALSE); }, 5000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return FrameOnScreen(m_hwnd) == 0 && !::GetUpdateRect(m_hwnd, nullptr, FALSE); }, 5000));
   }
 
   void TearDown() override {
@@ -99,10 +123,7 @@ class InstallerAnimation : public ::testing::Test {
   // The animation thread, still open after StopAnimation has closed its handle.
   HANDLE StartAndKeepThread() {
     m_dialog.StartAnimation();
-    HANDLE thread = nullptr;
-    ::DuplicateHandle(::GetCurrentProcess(), m_dialog.m_animThread, ::GetCurrentProcess(), &thread, 0, FALSE,
-                      DUPLICATE_SAME_ACCESS);
-    return thread;
+    return Duplicate(m_dialog.m_animThread);
   }
 
   // The thread has ended, the dialog holds no handle of it, and the blank frame shows.
@@ -163,15 +184,7 @@ TEST_F(InstallerAnimation, StopWhileSleepingEndsAtOnceWithTheBlankFrame) {
 TEST_F(InstallerAnimation, StopDuringAFrameWaitsForItThenBlanks) {
   m_dialog.m_removing = 1;
   HANDLE thread = StartAndKeepThread();
-  // Catch the thread inside its busy section and hold it there.
-  bool caught = false;
-  for (int tries = 0; tries < 200 && !caught; ++tries) {
-    WaitUntil([&] { return m_dialog.m_frameBusy == 1; }, 2000);
-    ::SuspendThread(thread);
-    if (m_dialog.m_frameBusy == 1) caught = true;
-    else ::ResumeThread(thread);
-  }
-  ASSERT_TRUE(caught);
+  ASSERT_TRUE(HoldInsideAFrame(m_dialog, thread));
 
   std::atomic<bool> returned{false};
   struct Stopper {
@@ -203,14 +216,7 @@ TEST_F(InstallerAnimation, StopThatTimesOutLeavesOneAnimationRunning) {
   ASSERT_EQ(WatchFrames(m_hwnd, 1).size(), 1u);
   const int threadsWhileAnimating = CountThreads();
   // A thread held in the middle of a frame cannot end within the stop's bound.
-  bool caught = false;
-  for (int tries = 0; tries < 200 && !caught; ++tries) {
-    WaitUntil([&] { return m_dialog.m_frameBusy == 1; }, 2000);
-    ::SuspendThread(thread);
-    if (m_dialog.m_frameBusy == 1) caught = true;
-    else ::ResumeThread(thread);
-  }
-  ASSERT_TRUE(caught);
+  ASSERT_TRUE(HoldInsideAFrame(m_dialog, thread));
   m_dialog.StopAnimation();
   EXPECT_EQ(::WaitForSingleObject(thread, 0), static_cast<DWORD>(WAIT_TIMEOUT));
   EXPECT_NE(m_dialog.m_animThread, nullptr);
@@ -303,6 +309,77 @@ TEST_F(InstallerAnimation, HammeredStartAndStopNeitherHangsNorLeavesAThreadOrAPa
   EXPECT_EQ(CountThreads(), threads);
   EXPECT_EQ(after.handles, before.handles);
   EXPECT_EQ(after.gdiObjects, before.gdiObjects);
+}
+
+// At whatever scaling this process runs: the frames cover exactly the area
+// the dialog computed for that scaling, and the blank frame clears all of it.
+TEST_F(InstallerAnimation, FramesFillExactlyTheAreaTheBlankFrameClears) {
+  const Shot before = ShootClient(m_hwnd);
+  const RECT area = m_dialog.m_frameRect;
+  ASSERT_LT(area.left, area.right);
+  for (int removing : {0, 1}) {
+    m_dialog.m_removing = removing;
+    m_dialog.StartAnimation();
+    RECT changed{};
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          const Shot shot = ShootClient(m_hwnd);
+          changed = BoxOfChanges(before, shot);
+          return !AllOf(shot, area, kBlankColour) && ::EqualRect(&changed, &area);
+        },
+        5000))
+        << "removing " << removing << ": frame drawn at " << changed.left << "," << changed.top << " to "
+        << changed.right << "," << changed.bottom << ", not " << area.left << "," << area.top << " to " << area.right
+        << "," << area.bottom;
+    m_dialog.StopAnimation();
+    // What this thread drew reaches the screen once it handles messages.
+    Shot after;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          after = ShootClient(m_hwnd);
+          return AllOf(after, area, kBlankColour);
+        },
+        5000))
+        << "removing " << removing;
+    changed = BoxOfChanges(before, after);
+    EXPECT_TRUE(::EqualRect(&changed, &area)) << "removing " << removing;
+  }
+}
+
+// A stop that timed out leaves the thread drawing; closing the dialog then
+// must stop it and wait, since the thread reads the dialog.
+TEST_F(InstallerAnimation, ClosingAfterAStopThatTimedOutEndsTheThreadFirst) {
+  auto dialog = std::make_unique<HostedDialog>();
+  ASSERT_TRUE(dialog->Create());
+  dialog->m_removing = 0;
+  dialog->StartAnimation();
+  HANDLE thread = Duplicate(dialog->m_animThread);
+  ASSERT_TRUE(HoldInsideAFrame(*dialog, thread));
+  dialog->StopAnimation();
+  ASSERT_EQ(::WaitForSingleObject(thread, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+  // The frame is let finish once the closing dialog asks for the stop, or
+  // after a while: held inside a drawing call, the thread may hold a lock the
+  // window's destruction needs before it gets to ask.
+  struct Releaser {
+    HostedDialog* dialog;
+    HANDLE thread;
+    static DWORD WINAPI Run(LPVOID p) {
+      auto* self = static_cast<Releaser*>(p);
+      for (int i = 0; i < 3000 && self->dialog->m_stopRequested == 0; ++i) ::Sleep(1);
+      ::ResumeThread(self->thread);
+      return 0;
+    }
+  } releaser{dialog.get(), thread};
+  HANDLE releaserThread = ::CreateThread(nullptr, 0, Releaser::Run, &releaser, 0, nullptr);
+  ASSERT_NE(releaserThread, nullptr);
+  dialog->DestroyWindow();
+  EXPECT_EQ(::WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "the animation thread outlived the window";
+  EXPECT_EQ(::WaitForSingleObject(releaserThread, 15000), WAIT_OBJECT_0);
+  ::WaitForSingleObject(thread, 15000);
+  ::CloseHandle(releaserThread);
+  ::CloseHandle(thread);
+  dialog.reset();
 }
 
 }  // namespace

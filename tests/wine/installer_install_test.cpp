@@ -12,6 +12,8 @@
 #include "installer_fixture.h"
 #include "package.h"
 #include "process_resources.h"
+#include "scaling.h"
+#include "screen.h"
 #include "snapshot.h"
 #include "support.h"
 
@@ -512,3 +514,51 @@ TEST_F(InstallerInstall, SilentDeleteCourse) {
   EXPECT_TRUE(DriverRegistered(kEnvironment));
   ExpectDriverFiles("");
 }
+
+class InstallerScaled : public InstallerInstall, public ::testing::WithParamInterface<int> {};
+
+// The final frame after Install and after Delete, as the screen shows it at
+// each scaling: a solid rectangle in the free area right of the buttons and
+// below the port list, on no control.
+TEST_P(InstallerScaled, BlankFrameLiesBesideTheButtonsAndOnNoControl) {
+  const int dpi = GetParam();
+  Installer installer;
+  {
+    ScopedLogPixels scaling(dpi);
+    ASSERT_TRUE(installer.Open(m_work));
+  }
+  HWND dialog = installer.Dialog();
+  ::SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+  ASSERT_TRUE(installer.SelectPort(kUsbPort));
+  auto rectOf = [&](int id) { return ChildRect(dialog, ::GetDlgItem(dialog, id)); };
+  for (int id : {IDC_INSTALL, IDC_DELETE}) {
+    // Read once the message box is gone, since it may cover the dialog.
+    EXPECT_EQ(installer.Click(id), id == IDC_INSTALL ? "Install success!" : "Delete success!");
+    const Shot shot = ShootClient(dialog);
+    const RECT blank = BoxOf(shot, kBlankColour);
+    ASSERT_LT(blank.left, blank.right) << id;
+    EXPECT_TRUE(AllOf(shot, blank, kBlankColour)) << id;
+    // Inside the client area, not cut off at its edge.
+    EXPECT_GT(blank.left, 0);
+    EXPECT_GT(blank.top, 0);
+    EXPECT_LT(blank.right, shot.width);
+    EXPECT_LT(blank.bottom, shot.height);
+    EXPECT_GE(blank.left, std::max(rectOf(IDC_INSTALL).right, rectOf(IDC_DELETE).right)) << id;
+    EXPECT_GE(blank.top, rectOf(IDC_PORT).bottom) << id;
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+      RECT overlap, on = ChildRect(dialog, child);
+      EXPECT_FALSE(::IntersectRect(&overlap, &blank, &on)) << "on control " << ::GetDlgCtrlID(child);
+    }
+    // Scaled with the dialog, which grows about as the dpi does.
+    EXPECT_NEAR(blank.right - blank.left, 122.0 * dpi / 96, 122.0 * dpi / 96 / 10) << id;
+    EXPECT_NEAR(blank.bottom - blank.top, 48.0 * dpi / 96, 48.0 * dpi / 96 / 10) << id;
+    if (dpi == 96) {
+      const RECT at96 = {175, 160, 175 + 122, 160 + 48};
+      EXPECT_TRUE(::EqualRect(&blank, &at96)) << blank.left << "," << blank.top << " " << blank.right - blank.left
+                                              << "x" << blank.bottom - blank.top;
+    }
+  }
+  EXPECT_TRUE(installer.Close());
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, InstallerScaled, ::testing::ValuesIn(kScalings));

@@ -1,0 +1,31 @@
+// Display scalings: Wine reads a prefix's LogPixels when each process starts,
+// so a program started while the value is set runs at that scaling, and the
+// tests that need the dialog in their own process run in a new process of
+// this test program.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+// 100 %, 125 %, 150 % and 200 %.
+inline constexpr int kScalings[] = {96, 120, 144, 192};
+
+// LogPixels set for the processes started meanwhile; the value the prefix
+// had, or none, comes back at the end of the scope.
+class ScopedLogPixels {
+ public:
+  explicit ScopedLogPixels(DWORD dpi);
+  ~ScopedLogPixels();
+  ScopedLogPixels(const ScopedLogPixels&) = delete;
+  ScopedLogPixels& operator=(const ScopedLogPixels&) = delete;
+
+ private:
+  std::string m_saved;
+  bool m_had = false;
+};
+
+// Runs this test program's tests that the filter names in a new process at
+// that dpi; success when at least one ran and all passed.
+::testing::AssertionResult PassesAtDpi(int dpi, const std::string& filter);

@@ -534,8 +534,16 @@ TEST_P(InstallerScaled, BlankFrameLiesBesideTheButtonsAndOnNoControl) {
   for (int id : {IDC_INSTALL, IDC_DELETE}) {
     // Read once the message box is gone, since it may cover the dialog.
     EXPECT_EQ(installer.Click(id), id == IDC_INSTALL ? "Install success!" : "Delete success!");
-    const Shot shot = ShootClient(dialog);
-    const RECT blank = BoxOf(shot, kBlankColour);
+    // The screen catches up with the box's going within moments.
+    Shot shot;
+    RECT blank{};
+    WaitUntil(
+        [&] {
+          shot = ShootClient(dialog);
+          blank = BoxOf(shot, kBlankColour);
+          return blank.left < blank.right && AllOf(shot, blank, kBlankColour);
+        },
+        3000);
     ASSERT_LT(blank.left, blank.right) << id;
     EXPECT_TRUE(AllOf(shot, blank, kBlankColour)) << id;
     // Inside the client area, not cut off at its edge.

@@ -36,10 +36,8 @@ class LoggingWait : public DeployWait {
 }  // namespace
 
 DWORD RunSilentInstall(const SilentSwitches& switches) {
-  if (const DWORD error = switches.Error()) return error;
   RunLog log;
-  if (switches.Log() != nullptr)
-    if (const DWORD error = log.Open(switches.Log())) return error;
+  if (const DWORD error = StartSilentRun(switches, log)) return error;
 
   const DWORD registration = WriteRegistration();
   log.Step(registration, "COM registration");

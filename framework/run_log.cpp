@@ -33,6 +33,11 @@ DWORD RunLog::Open(const char* path) {
   return ERROR_SUCCESS;
 }
 
+DWORD StartSilentRun(const SilentSwitches& switches, RunLog& log) {
+  if (const DWORD error = switches.Error()) return error;
+  return switches.Log() != nullptr ? log.Open(switches.Log()) : ERROR_SUCCESS;
+}
+
 void RunLog::Step(DWORD result, const char* format, ...) {
   if (!m_file) return;
   char step[600];

@@ -5,13 +5,13 @@
 #include <windows.h>
 
 #include "handles.h"
+#include "silent_switches.h"
 
 class RunLog {
  public:
   // Opens the file for appending, creating it when missing. 0, or the error
   // that kept it from opening.
   DWORD Open(const char* path);
-  bool IsOpen() const { return static_cast<bool>(m_file); }
 
   // Local time, the step (printf-style), and its result as the Win32 code
   // with the system's text for it. Nothing when the log is not open.
@@ -20,3 +20,8 @@ class RunLog {
  private:
   UniqueFile m_file;
 };
+
+// The start of an unattended course: 0 when its switches are sound and the
+// log they ask for, if any, is open; else the error to end with, before
+// anything is changed.
+DWORD StartSilentRun(const SilentSwitches& switches, RunLog& log);

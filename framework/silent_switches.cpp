@@ -1,7 +1,5 @@
 #include "silent_switches.h"
 
-#include <initializer_list>
-
 namespace {
 
 constexpr unsigned long kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
@@ -14,14 +12,22 @@ bool Is(const char* text, const char* word) {
   return *text == *word;
 }
 
-// The framework's own switches, which keep their meaning and precedence.
-bool IsFrameworkSwitch(const char* name) {
-  for (const char* known : {"Embedding", "Automation", "Register", "Regserver", "Unregister", "Unregserver"})
-    if (Is(name, known)) return true;
-  return false;
-}
-
 }  // namespace
+
+FrameworkSwitch FindFrameworkSwitch(const char* name) {
+  struct Known {
+    const char* name;
+    FrameworkSwitch which;
+  };
+  static constexpr Known kKnown[] = {
+      {"Embedding", FrameworkSwitch::Embedding},   {"Automation", FrameworkSwitch::Automation},
+      {"Register", FrameworkSwitch::Register},     {"Regserver", FrameworkSwitch::Register},
+      {"Unregister", FrameworkSwitch::Unregister}, {"Unregserver", FrameworkSwitch::Unregister},
+  };
+  for (const Known& known : kKnown)
+    if (Is(name, known.name)) return known.which;
+  return FrameworkSwitch::None;
+}
 
 void SilentSwitches::Take(const char* param, bool flag) {
   if (m_awaiting != nullptr) {
@@ -44,7 +50,7 @@ void SilentSwitches::Take(const char* param, bool flag) {
     Expect(&m_port);
   } else if (Is(param, "Log")) {
     Expect(&m_log);
-  } else if (!IsFrameworkSwitch(param)) {
+  } else if (FindFrameworkSwitch(param) == FrameworkSwitch::None) {
     m_foreign = true;
   }
 }

@@ -4,6 +4,11 @@
 
 enum class SilentCourse { None, Install, Delete };
 
+// The framework's own switches, which keep their meaning and precedence.
+enum class FrameworkSwitch { None, Embedding, Automation, Register, Unregister };
+// Which one a switch (without its '-' or '/') is, in any letter case.
+FrameworkSwitch FindFrameworkSwitch(const char* name);
+
 class SilentSwitches {
  public:
   // Which of the switches this program has besides /Install and /Log.

@@ -13,14 +13,21 @@ BOOL g_userCtrl = TRUE;
 
 void CCommandLineInfo::ParseParam(const char* pszParam, BOOL bFlag, BOOL) {
   if (!bFlag) return;
-  if (lstrcmpiA(pszParam, "Embedding") == 0) {
-    m_bRunEmbedded = TRUE;
-  } else if (lstrcmpiA(pszParam, "Automation") == 0) {
-    m_bRunAutomated = TRUE;
-  } else if (lstrcmpiA(pszParam, "Register") == 0 || lstrcmpiA(pszParam, "Regserver") == 0) {
-    m_nShellCommand = AppRegister;
-  } else if (lstrcmpiA(pszParam, "Unregister") == 0 || lstrcmpiA(pszParam, "Unregserver") == 0) {
-    m_nShellCommand = AppUnregister;
+  switch (FindFrameworkSwitch(pszParam)) {
+    case FrameworkSwitch::Embedding:
+      m_bRunEmbedded = TRUE;
+      break;
+    case FrameworkSwitch::Automation:
+      m_bRunAutomated = TRUE;
+      break;
+    case FrameworkSwitch::Register:
+      m_nShellCommand = AppRegister;
+      break;
+    case FrameworkSwitch::Unregister:
+      m_nShellCommand = AppUnregister;
+      break;
+    case FrameworkSwitch::None:
+      break;
   }
 }
 

@@ -45,6 +45,10 @@ class CPLOTINSTDlg : public CDialog {
   struct StepsResult {
     DWORD error = ERROR_SUCCESS;
     bool succeeded = false;
+    // A step's outcome: the first error stays.
+    void Note(DWORD stepError) {
+      if (error == ERROR_SUCCESS) error = stepError;
+    }
   };
   // The steps of Install and of Delete, touching no window, so that the
   // dialog and the unattended courses share them; each goes to the log.

@@ -73,17 +73,14 @@ void CPLOTINSTDlg::OnInstall() {
 
 CPLOTINSTDlg::StepsResult CPLOTINSTDlg::InstallModel(const char* model, const ModelFiles* files, const char* port,
                                                      bool comDefaults, RunLog& log) {
-  StepsResult result;
   // Steps after the package go on whatever they give, as they always have;
   // the first error still makes the result.
-  auto note = [&](DWORD error) {
-    if (result.error == ERROR_SUCCESS) result.error = error;
-  };
+  StepsResult result;
 
   char directory[256];
   if (files == nullptr) {
     log.Step(ERROR_INVALID_INDEX, "model \"%s\" in the model table", model);
-    note(ERROR_INVALID_INDEX);
+    result.Note(ERROR_INVALID_INDEX);
     return result;
   }
   const bool haveDirectory = spooler::GetDriverDirectory(directory);
@@ -92,9 +89,9 @@ CPLOTINSTDlg::StepsResult CPLOTINSTDlg::InstallModel(const char* model, const Mo
   DriverPaths paths;
   if (haveDirectory && !BuildDriverPaths(paths, directory, "", *files)) {
     log.Step(ERROR_FILENAME_EXCED_RANGE, "driver paths in \"%s\"", directory);
-    note(ERROR_FILENAME_EXCED_RANGE);
+    result.Note(ERROR_FILENAME_EXCED_RANGE);
   }
-  note(directoryError);
+  result.Note(directoryError);
   if (result.error != ERROR_SUCCESS) return result;
 
   // The driver is registered only from three complete files.
@@ -104,7 +101,7 @@ CPLOTINSTDlg::StepsResult CPLOTINSTDlg::InstallModel(const char* model, const Mo
     const DWORD error = UnscrambleCopy(package, file) ? ERROR_SUCCESS : LastErrorOr(ERROR_READ_FAULT);
     log.Step(error, "unscramble %s to %s", package, file);
     if (error != ERROR_SUCCESS) {
-      note(error);
+      result.Note(error);
       return result;
     }
   }
@@ -119,12 +116,12 @@ CPLOTINSTDlg::StepsResult CPLOTINSTDlg::InstallModel(const char* model, const Mo
   driver.pDefaultDataType = const_cast<char*>("RAW");
   const DWORD driverError = spooler::AddDriver(driver) ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
   log.Step(driverError, "add printer driver \"%s\"", model);
-  note(driverError);
+  result.Note(driverError);
 
   if (IsComPort(port) && comDefaults) {
     const LONG comError = WriteDefaultComSettings(port);
     log.Step(static_cast<DWORD>(comError), "serial defaults of %s", port);
-    note(static_cast<DWORD>(comError));
+    result.Note(static_cast<DWORD>(comError));
   }
 
   PRINTER_INFO_2A printer;
@@ -139,12 +136,12 @@ CPLOTINSTDlg::StepsResult CPLOTINSTDlg::InstallModel(const char* model, const Mo
   spooler::UniquePrinter added = spooler::AddPrinter(printer);
   const DWORD printerError = added ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
   log.Step(printerError, "add printer \"%s\" on %s", model, port);
-  note(printerError);
+  result.Note(printerError);
   if (!added) return result;
 
   const DWORD modeError = spooler::SetPrinterData(added.get(), "ModeNo", REG_BINARY, kModeNo, sizeof kModeNo);
   log.Step(modeError, "printer data \"ModeNo\"");
-  note(modeError);
+  result.Note(modeError);
   added.reset();
   result.succeeded = true;
   return result;

@@ -56,9 +56,6 @@ CPLOTINSTDlg::StepsResult CPLOTINSTDlg::RemoveModel(const char* model, const Mod
   }
   log.Step(ERROR_SUCCESS, "delete printer driver \"%s\"", model);
   result.succeeded = true;
-  auto note = [&](DWORD error) {
-    if (result.error == ERROR_SUCCESS) result.error = error;
-  };
 
   char system[512];
   char plotsvc[512];
@@ -70,20 +67,20 @@ CPLOTINSTDlg::StepsResult CPLOTINSTDlg::RemoveModel(const char* model, const Mod
   char directory[256];
   const bool haveDirectory = spooler::GetDriverDirectory(directory);
   if (!haveDirectory) {
-    note(LastErrorOr(ERROR_PATH_NOT_FOUND));
+    result.Note(LastErrorOr(ERROR_PATH_NOT_FOUND));
     log.Step(result.error, "driver directory");
   }
   DriverPaths paths;
   if (haveDirectory && BuildDriverPaths(paths, directory, "", *files)) {
-    note(DeleteOwnedFile(paths.driver, log));
-    note(DeleteOwnedFile(paths.data, log));
-    note(DeleteOwnedFile(paths.config, log));
+    result.Note(DeleteOwnedFile(paths.driver, log));
+    result.Note(DeleteOwnedFile(paths.data, log));
+    result.Note(DeleteOwnedFile(paths.config, log));
   }
-  if (havePlotsvc) note(DeleteOwnedFile(plotsvc, log));
+  if (havePlotsvc) result.Note(DeleteOwnedFile(plotsvc, log));
   if (haveDirectory && BuildDriverPaths(paths, directory, "\\3", *files)) {
-    note(DeleteOwnedFile(paths.driver, log));
-    note(DeleteOwnedFile(paths.data, log));
-    note(DeleteOwnedFile(paths.config, log));
+    result.Note(DeleteOwnedFile(paths.driver, log));
+    result.Note(DeleteOwnedFile(paths.data, log));
+    result.Note(DeleteOwnedFile(paths.config, log));
   }
   return result;
 }

@@ -68,9 +68,7 @@ DWORD SilentDelete(RunLog& log) {
 }  // namespace
 
 DWORD RunSilentCourse(const SilentSwitches& switches) {
-  if (const DWORD error = switches.Error()) return error;
   RunLog log;
-  if (switches.Log() != nullptr)
-    if (const DWORD error = log.Open(switches.Log())) return error;
+  if (const DWORD error = StartSilentRun(switches, log)) return error;
   return switches.Course() == SilentCourse::Delete ? SilentDelete(log) : SilentInstall(switches.Port(), log);
 }

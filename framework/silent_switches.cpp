@@ -6,13 +6,13 @@ constexpr unsigned long kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool Is(const char* text, const char* word) {
+}  // namespace
+
+bool EqualsIgnoringCase(const char* text, const char* word) {
   for (; *text && *word; ++text, ++word)
     if (AsciiLower(*text) != AsciiLower(*word)) return false;
   return *text == *word;
 }
-
-}  // namespace
 
 FrameworkSwitch FindFrameworkSwitch(const char* name) {
   struct Known {
@@ -25,7 +25,7 @@ FrameworkSwitch FindFrameworkSwitch(const char* name) {
       {"Unregister", FrameworkSwitch::Unregister}, {"Unregserver", FrameworkSwitch::Unregister},
   };
   for (const Known& known : kKnown)
-    if (Is(name, known.name)) return known.which;
+    if (EqualsIgnoringCase(name, known.name)) return known.which;
   return FrameworkSwitch::None;
 }
 
@@ -42,13 +42,13 @@ void SilentSwitches::Take(const char* param, bool flag) {
   }
   if (!flag) {
     m_foreign = true;
-  } else if (Is(param, "Install")) {
+  } else if (EqualsIgnoringCase(param, "Install")) {
     Choose(SilentCourse::Install);
-  } else if (m_knowsDelete && Is(param, "Delete")) {
+  } else if (m_knowsDelete && EqualsIgnoringCase(param, "Delete")) {
     Choose(SilentCourse::Delete);
-  } else if (m_knowsPort && Is(param, "Port")) {
+  } else if (m_knowsPort && EqualsIgnoringCase(param, "Port")) {
     Expect(&m_port);
-  } else if (Is(param, "Log")) {
+  } else if (EqualsIgnoringCase(param, "Log")) {
     Expect(&m_log);
   } else if (FindFrameworkSwitch(param) == FrameworkSwitch::None) {
     m_foreign = true;

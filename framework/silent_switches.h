@@ -4,6 +4,9 @@
 
 enum class SilentCourse { None, Install, Delete };
 
+// Whether text is word, ASCII letters compared in any case.
+bool EqualsIgnoringCase(const char* text, const char* word);
+
 // The framework's own switches, which keep their meaning and precedence.
 enum class FrameworkSwitch { None, Embedding, Automation, Register, Unregister };
 // Which one a switch (without its '-' or '/') is, in any letter case.

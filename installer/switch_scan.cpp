@@ -1,16 +1,6 @@
 #include "switch_scan.h"
 
-namespace {
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringCase(const char* text, const char* word) {
-  for (; *text && *word; ++text, ++word)
-    if (AsciiLower(*text) != AsciiLower(*word)) return false;
-  return *text == *word;
-}
-
-}  // namespace
+#include "silent_switches.h"
 
 ServerSwitch FindServerSwitch(const char* commandLine) {
   if (commandLine == nullptr) return ServerSwitch::None;

@@ -552,8 +552,7 @@ TEST_P(InstallerScaled, BlankFrameLiesBesideTheButtonsAndOnNoControl) {
           shot = ShootClient(dialog);
           blank = BoxOf(shot, kBlankColour);
           return blank.left < blank.right && AllOf(shot, blank, kBlankColour);
-        },
-        3000);
+        });
     ASSERT_LT(blank.left, blank.right) << id;
     EXPECT_TRUE(AllOf(shot, blank, kBlankColour)) << id;
     // Inside the client area, not cut off at its edge.

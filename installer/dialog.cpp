@@ -128,6 +128,22 @@ void CPLOTINSTDlg::OnPaint() {
     CDialog::OnPaint();
 }
 
+const ModelFiles* CPLOTINSTDlg::SelectedModel(char (&model)[256]) {
+  GetSelectedText(IDC_MODEL, model);
+  return ModelFilesAt(static_cast<long>(GetDlgItem(IDC_MODEL).SendMessage(CB_GETCURSEL)));
+}
+
+void CPLOTINSTDlg::ShowOutcome(const StepsResult& result, const char* failText, const char* successText) {
+  m_exitCode = result.error;
+  StopAnimation();
+  if (!result.succeeded) {
+    MessageBox(failText);
+    return;
+  }
+  MessageBox(successText);
+  RefreshButtons();
+}
+
 HCURSOR CPLOTINSTDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 
 void CPLOTINSTDlg::GetSelectedText(int comboId, char (&text)[256]) {

@@ -79,6 +79,11 @@ class CPLOTINSTDlg : public CDialog {
   // Text of the selected entry of a combo box, empty when there is none or
   // when the entry would not fit.
   void GetSelectedText(int comboId, char (&text)[256]);
+  // The selected model's name and its package files (null when none is selected).
+  const ModelFiles* SelectedModel(char (&model)[256]);
+  // Ends Install or Delete: the animation stopped, the result kept for the
+  // exit code and shown in its box.
+  void ShowOutcome(const StepsResult& result, const char* failText, const char* successText);
 
   HANDLE m_animThread = nullptr;
   HICON m_hIcon;

@@ -55,20 +55,11 @@ void CPLOTINSTDlg::OnInstall() {
   m_removing = 0;
   StartAnimation();
   char model[256];
-  GetSelectedText(IDC_MODEL, model);
-  const ModelFiles* files = ModelFilesAt(static_cast<long>(GetDlgItem(IDC_MODEL).SendMessage(CB_GETCURSEL)));
+  const ModelFiles* files = SelectedModel(model);
   char port[256];
   GetSelectedText(IDC_PORT, port);
   RunLog noLog;
-  const StepsResult result = InstallModel(model, files, port, m_portConfigured == 0, noLog);
-  m_exitCode = result.error;
-  StopAnimation();
-  if (!result.succeeded) {
-    MessageBox("Add printer fail!");
-    return;
-  }
-  MessageBox("Install success!");
-  RefreshButtons();
+  ShowOutcome(InstallModel(model, files, port, m_portConfigured == 0, noLog), "Add printer fail!", "Install success!");
 }
 
 CPLOTINSTDlg::StepsResult CPLOTINSTDlg::InstallModel(const char* model, const ModelFiles* files, const char* port,

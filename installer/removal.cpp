@@ -21,18 +21,9 @@ void CPLOTINSTDlg::OnDelete() {
   m_removing = 1;
   StartAnimation();
   char model[256];
-  GetSelectedText(IDC_MODEL, model);
-  const ModelFiles* files = ModelFilesAt(static_cast<long>(GetDlgItem(IDC_MODEL).SendMessage(CB_GETCURSEL)));
+  const ModelFiles* files = SelectedModel(model);
   RunLog noLog;
-  const StepsResult result = RemoveModel(model, files, noLog);
-  m_exitCode = result.error;
-  StopAnimation();
-  if (!result.succeeded) {
-    MessageBox("Delete printer driver fail!");
-    return;
-  }
-  MessageBox("Delete success!");
-  RefreshButtons();
+  ShowOutcome(RemoveModel(model, files, noLog), "Delete printer driver fail!", "Delete success!");
 }
 
 CPLOTINSTDlg::StepsResult CPLOTINSTDlg::RemoveModel(const char* model, const ModelFiles* files, RunLog& log) {

@@ -2,7 +2,8 @@
 # Checks of the 32-bit probe that decides the test lanes: it believes only
 # what a 32-bit program it ran says, a Wine that never returns is ended by
 # the bound, and a missing 32-bit Wine is a reason, not a crash. Stand-in
-# loaders play Wine's part; the real probe runs in the test command.
+# loaders play Wine's part; the real probe runs in the test command. The
+# runner of the test programs is checked the same way.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 work=$(mktemp -d)
@@ -52,6 +53,23 @@ expect_probe "a Wine that never returns" "*did not end within 2 s" "*did not end
 WINE32_LOADER=$work/missing
 WINE64_LOADER=$(loader wine64 'echo "Bad EXE format for $1." >&2; exit 1')
 expect_probe "no 32-bit Wine" "*did not run (exit status 1: Bad EXE format for*" "*did not run (exit status 1: Bad EXE format for*"
+
+# The test programs' runner: a program that failed having written nothing
+# was never started and gets one more start; any other outcome stands.
+# Each stand-in counts its starts in a file and fails silently on the first.
+expect_runner() {
+  local what=$1 body=$2 want_status=$3 want_starts=$4 status=0
+  rm -f "$work/starts"
+  WINELOADER=$(loader runner "echo >>'$work/starts'; starts=\$(wc -l <'$work/starts'); $body") \
+    scripts/wine test.exe >/dev/null 2>&1 || status=$?
+  [ "$status" -eq "$want_status" ] || fail "$what: status $status, expected $want_status"
+  [ "$(wc -l <"$work/starts")" -eq "$want_starts" ] || fail "$what: $(wc -l <"$work/starts") starts, expected $want_starts"
+}
+expect_runner "a pass" 'echo ok' 0 1
+expect_runner "a failing test" 'echo "[  FAILED  ]"; exit 1' 1 1
+expect_runner "a failed start, then a pass" '[ "$starts" -gt 1 ] && echo ok || exit 5' 0 2
+expect_runner "two failed starts" 'exit 5' 5 2
+expect_runner "a silent failure with only an error message" 'echo "wine: error" >&2; exit 3' 3 2
 
 [ "$failures" -eq 0 ] || exit 1
 echo "lane probe checks: all passed"

@@ -280,11 +280,11 @@ TEST_F(InstallerAnimation, HammeredStartAndStopNeitherHangsNorLeavesAThreadOrAPa
   ASSERT_GT(before.gdiObjects, 0);
 
   std::mt19937 random(20261208);
-  int midFrame = 0, cycles = 0;
+  int midFrame = 0, i = 0;
   // A busy machine gets fewer cycles rather than the suite's time-out: each
   // one waits on the scheduler to run the thread.
   const ULONGLONG until = ::GetTickCount64() + 60000;
-  for (int i = 0; i < 3000 && (i < 300 || ::GetTickCount64() < until); ++i, ++cycles) {
+  for (; i < 3000 && (i < 300 || ::GetTickCount64() < until); ++i) {
     m_dialog.m_removing = static_cast<int32_t>(random() % 2);
     ASSERT_NE(m_dialog.StartAnimation(), nullptr) << "cycle " << i;
     switch (random() % 4) {
@@ -305,7 +305,7 @@ TEST_F(InstallerAnimation, HammeredStartAndStopNeitherHangsNorLeavesAThreadOrAPa
       ASSERT_EQ(FrameOnScreen(m_hwnd), 152) << "cycle " << i;
     }
   }
-  EXPECT_GT(midFrame, cycles / 30) << "too few of " << cycles << " stops landed inside a frame to show anything";
+  EXPECT_GT(midFrame, i / 30) << "too few of " << i << " stops landed inside a frame to show anything";
   ::Sleep(400);  // longer than a pause: a thread left over would draw by now
   EXPECT_EQ(FrameOnScreen(m_hwnd), 152);
   const ProcessResources after = MeasureProcess(::GetCurrentProcess());

@@ -1,6 +1,7 @@
 #include "process_resources.h"
 
 #include <psapi.h>
+#include <tlhelp32.h>
 #include <winternl.h>
 
 #include <vector>
@@ -38,9 +39,6 @@ struct GdiTableEntry {
 };
 static_assert(sizeof(GdiTableEntry) == 24);
 constexpr size_t kGdiTableEntries = 0x10000;
-// GdiSharedHandleTable in the process's own PEB (the test and the program
-// under test are built alike).
-constexpr size_t kPebGdiTableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;
 
 template <class Function>
 Function Ntdll(const char* name) {
@@ -66,15 +64,71 @@ long CountHandles(DWORD processId) {
   return count;
 }
 
+template <class Value>
+bool ReadFrom(HANDLE process, ULONG_PTR address, Value& value) {
+  value = Value{};
+  return address != 0 &&
+         ::ReadProcessMemory(process, reinterpret_cast<const void*>(address), &value, sizeof value, nullptr);
+}
+
+// Any thread's TEB in that process.
+ULONG_PTR ThreadEnvironmentOf(DWORD processId) {
+  struct ThreadBasicInformation {
+    NTSTATUS exitStatus;
+    PVOID teb;
+    CLIENT_ID clientId;
+    ULONG_PTR affinity;
+    LONG priority;
+    LONG basePriority;
+  };
+  using Query = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+  const auto query = Ntdll<Query>("NtQueryInformationThread");
+  const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (query == nullptr || snapshot == INVALID_HANDLE_VALUE) return 0;
+  ULONG_PTR teb = 0;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Thread32First(snapshot, &entry); more && teb == 0; more = ::Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID != processId) continue;
+    const HANDLE thread = ::OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
+    if (thread == nullptr) continue;
+    ThreadBasicInformation info{};
+    if (query(thread, 0 /* ThreadBasicInformation */, &info, sizeof info, nullptr) == 0)
+      teb = reinterpret_cast<ULONG_PTR>(info.teb);
+    ::CloseHandle(thread);
+  }
+  ::CloseHandle(snapshot);
+  return teb;
+}
+
+// Where Wine keeps the process's GDI handle table: GdiSharedHandleTable in
+// its PEB; for a 32-bit process on a 64-bit Windows only in the 64-bit PEB,
+// reached through the 64-bit TEB that Wine keeps in the 32-bit TEB's
+// GdiBatchCount.
+ULONG_PTR GdiTableOf(HANDLE process) {
+  BOOL wow64 = FALSE;
+  if (!::IsWow64Process(process, &wow64) || !wow64) {
+    using Query = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    const auto query = Ntdll<Query>("NtQueryInformationProcess");
+    PROCESS_BASIC_INFORMATION info{};
+    if (query == nullptr || query(process, ProcessBasicInformation, &info, sizeof info, nullptr) != 0) return 0;
+    constexpr size_t kPebGdiTable = sizeof(void*) == 8 ? 0xF8 : 0x94;
+    ULONG_PTR table;
+    return ReadFrom(process, reinterpret_cast<ULONG_PTR>(info.PebBaseAddress) + kPebGdiTable, table) ? table : 0;
+  }
+  constexpr ULONG_PTR kTebGdiBatchCount = 0xF70, kTeb64Peb = 0x60, kPeb64GdiTable = 0xF8;
+  ULONG teb64 = 0;
+  UINT64 peb64 = 0, table = 0;
+  if (!ReadFrom(process, ThreadEnvironmentOf(::GetProcessId(process)) + kTebGdiBatchCount, teb64) ||
+      !ReadFrom(process, teb64 + kTeb64Peb, peb64) || peb64 > MAXDWORD ||
+      !ReadFrom(process, static_cast<ULONG_PTR>(peb64) + kPeb64GdiTable, table) || table > MAXDWORD)
+    return 0;
+  return static_cast<ULONG_PTR>(table);
+}
+
 long CountGdiObjects(HANDLE process) {
-  using Query = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-  const auto query = Ntdll<Query>("NtQueryInformationProcess");
-  PROCESS_BASIC_INFORMATION info{};
-  if (query == nullptr || query(process, ProcessBasicInformation, &info, sizeof info, nullptr) != 0) return -1;
-  ULONG_PTR tableAddress = 0;
-  const BYTE* field = reinterpret_cast<const BYTE*>(info.PebBaseAddress) + kPebGdiTableOffset;
-  if (!::ReadProcessMemory(process, field, &tableAddress, sizeof tableAddress, nullptr) || tableAddress == 0)
-    return -1;
+  const ULONG_PTR tableAddress = GdiTableOf(process);
+  if (tableAddress == 0) return -1;
   std::vector<GdiTableEntry> table(kGdiTableEntries);
   if (!::ReadProcessMemory(process, reinterpret_cast<const void*>(tableAddress), table.data(),
                            table.size() * sizeof(GdiTableEntry), nullptr))

@@ -1,24 +1,35 @@
-# Sourced by the setup, test and demo scripts: whether this machine can
-# execute 32-bit Windows programs under Wine, found out by running them.
+# Sourced by the setup, test and demo scripts: whether and how this machine
+# can execute 32-bit Windows programs under Wine, found out by running them.
 #
 #   kernel_runs_i386        status 0 when the kernel executes 32-bit x86 code
+#   find_i386_way DIR       sets I386_WAY: "native", "emulated (qemu-i386 V)",
+#                           or empty with I386_REASON saying why neither
+#   in_i386_way COMMAND...  runs the command where 32-bit programs run that way
 #   probe_32bit_windows DIR sets PROBE_WOW64 and PROBE_WIN32: "yes", or why not
 #
-# The shipped programs are 32-bit. Where they can run, the tests run them in
-# a 64-bit Windows prefix (under WoW64) and in a 32-bit one; elsewhere the
-# programs' x86_64 build stands in on a 64-bit prefix.
+# The shipped programs are 32-bit. Where the kernel runs 32-bit x86 code,
+# 32-bit Wine runs natively. Where it refuses, 32-bit Wine still runs under
+# QEMU's user-mode emulator, to which a binfmt_misc instance private to a new
+# user namespace sends every i386 program (scripts/i386-namespace.sh).
+# Either way the tests run the shipped programs in a 64-bit Windows prefix
+# (under WoW64) and in a 32-bit one; where neither way works, the programs'
+# x86_64 build stands in on a 64-bit prefix.
 
 WINE32_LOADER=${WINE32_LOADER:-/usr/lib/wine/wine}
 # Without a 32-bit Wine the probe program is handed to the 64-bit one, which
 # says in its own words why it cannot run it.
 WINE64_LOADER=${WINE64_LOADER:-/usr/lib/wine/wine64}
-# A Wine start that never returns must not hold up the run.
+QEMU_I386=${QEMU_I386:-/usr/bin/qemu-i386-static}
+UNSHARE=${UNSHARE:-unshare}
+# A Wine start (or an emulator) that never returns must not hold up the run.
 PROBE_TIMEOUT_S=${PROBE_TIMEOUT_S:-120}
 _lanes_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+I386_WAY=
+I386_REASON=
 
 # A static i386 ELF made with binutils alone, so that this can be asked
-# before anything 32-bit is installed.
-kernel_runs_i386() {
+# before anything 32-bit is installed. Prints its path, in a new folder.
+_build_exit42() {
   local dir
   dir=$(mktemp -d)
   as --32 "$_lanes_dir/probe/exit42.s" -o "$dir/exit42.o" 2>/dev/null &&
@@ -26,10 +37,71 @@ kernel_runs_i386() {
     rm -rf "$dir"
     return 1
   }
-  local rc=0
-  timeout 10 "$dir/exit42" >/dev/null 2>&1 || rc=$?
-  rm -rf "$dir"
+  echo "$dir/exit42"
+}
+
+kernel_runs_i386() {
+  local exe rc=0
+  exe=$(_build_exit42) || return 1
+  timeout 10 "$exe" >/dev/null 2>&1 || rc=$?
+  rm -rf "$(dirname "$exe")"
   [ "$rc" -eq 42 ]
+}
+
+# What goes before a command to run it that way: nothing when native.
+_i386_prefix() {
+  I386_PREFIX=()
+  [ "$I386_WAY" = native ] ||
+    I386_PREFIX=("$UNSHARE" --user --map-root-user --mount --pid --fork --kill-child
+      sh "$_lanes_dir/i386-namespace.sh" "$QEMU_I386")
+}
+
+in_i386_way() {
+  _i386_prefix
+  "${I386_PREFIX[@]}" "$@"
+}
+
+# The emulator's name and version as it gives them: "qemu-i386 10.0.2".
+_emulator_version() {
+  local said
+  said=$(timeout 10 "$QEMU_I386" --version 2>/dev/null) || true
+  sed -n '1s/^\(\S*\) version \(\S*\).*/\1 \2/p' <<<"$said"
+}
+
+# Natively where the kernel runs 32-bit code, else under the emulator where
+# the namespace, its binfmt_misc instance and the emulator run the i386
+# probe; believed only when it exits with the code it chose.
+find_i386_way() {
+  I386_WAY= I386_REASON=
+  if kernel_runs_i386; then
+    I386_WAY=native
+    return
+  fi
+  I386_REASON="this kernel does not execute 32-bit x86 programs (Exec format error)"
+  if [ ! -x "$QEMU_I386" ]; then
+    I386_REASON+="; no emulator at $QEMU_I386"
+    return
+  fi
+  local exe out rc=0
+  exe=$(_build_exit42) || {
+    I386_REASON+="; the i386 probe did not build (binutils)"
+    return
+  }
+  I386_WAY=emulated
+  _i386_prefix
+  out=$(timeout -k 5 "$PROBE_TIMEOUT_S" "${I386_PREFIX[@]}" "$exe" 2>&1 </dev/null) || rc=$?
+  rm -rf "$(dirname "$exe")"
+  if [ "$rc" -eq 42 ]; then
+    I386_WAY="emulated ($(_emulator_version))"
+    return
+  fi
+  I386_WAY=
+  if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
+    I386_REASON+="; under the emulator, the i386 probe did not end within ${PROBE_TIMEOUT_S} s"
+  else
+    out=$(grep -v '^$' <<<"$out" | tail -n 1 | cut -c 1-200)
+    I386_REASON+="; under the emulator, the i386 probe ended with status $rc${out:+: $out}"
+  fi
 }
 
 # Runs the 32-bit probe program with that loader in a prefix of that kind;
@@ -38,9 +110,10 @@ kernel_runs_i386() {
 _probe_prefix() {
   local kind=$1 exe=$2 loader=$3 prefix=$4 expected out rc=0
   [ "$kind" = win64 ] && expected="native=9 pointer=32" || expected="native=0 pointer=32"
+  _i386_prefix
   out=$(WINEPREFIX=$prefix WINEARCH=$kind WINELOADER=$loader WINEDEBUG=-all \
-    WINEDLLOVERRIDES="mscoree,mshtml=" timeout -k 5 "$PROBE_TIMEOUT_S" "$loader" "$exe" 2>&1 </dev/null) ||
-    rc=$?
+    WINEDLLOVERRIDES="mscoree,mshtml=" timeout -k 5 "$PROBE_TIMEOUT_S" \
+    "${I386_PREFIX[@]}" "$loader" "$exe" 2>&1 </dev/null) || rc=$?
   WINEPREFIX=$prefix timeout 10 /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
   local said
   said=$(tr -d '\r' <<<"$out" | grep -m1 '^native=' || true)
@@ -56,63 +129,88 @@ _probe_prefix() {
   fi
 }
 
-# Builds the 32-bit probe program and runs it in a new win64 and a new win32
-# prefix, under work_dir. Where the kernel cannot execute 32-bit code, Wine
-# cannot either; the reason says both.
+# Finds the way 32-bit programs run, builds the 32-bit probe program and
+# runs it that way in a new win64 and a new win32 prefix, under work_dir.
+# Where there is no way, the probe program is still tried natively, and the
+# reason says both.
 probe_32bit_windows() {
-  local work_dir=$1 kernel= loader=$WINE32_LOADER
-  kernel_runs_i386 || kernel="this kernel does not execute 32-bit x86 programs (Exec format error); "
+  local work_dir=$1 loader=$WINE32_LOADER
+  find_i386_way
+  local way_reason=
+  [ -n "$I386_WAY" ] || way_reason="$I386_REASON; "
   [ -x "$loader" ] || loader=$WINE64_LOADER
   mkdir -p "$work_dir"
   local exe=$work_dir/arch_probe.exe
   if [ ! "$exe" -nt "$_lanes_dir/probe/arch_probe.c" ] &&
     ! i686-w64-mingw32-gcc -O2 -s -o "$exe" "$_lanes_dir/probe/arch_probe.c" 2>"$work_dir/cc.log"; then
-    PROBE_WOW64="${kernel}the 32-bit probe program did not build: $(head -c 200 "$work_dir/cc.log")"
+    PROBE_WOW64="${way_reason}the 32-bit probe program did not build: $(head -c 200 "$work_dir/cc.log")"
     PROBE_WIN32=$PROBE_WOW64
     return
   fi
   local kind result
   for kind in win64 win32; do
     rm -rf "$work_dir/prefix-$kind"
-    result=$(_probe_prefix "$kind" "$exe" "$loader" "$work_dir/prefix-$kind")
+    result=$(I386_WAY=${I386_WAY:-native} _probe_prefix "$kind" "$exe" "$loader" "$work_dir/prefix-$kind")
     rm -rf "$work_dir/prefix-$kind"
-    [ "$result" = yes ] || result="$kernel$result"
+    [ "$result" = yes ] || result="$way_reason$result"
     [ "$kind" = win64 ] && PROBE_WOW64=$result || PROBE_WIN32=$result
   done
 }
 
-# One lane: the Wine tests of a build preset in a session of its own prefix.
-#   run_lane NAME PRESET PREFIX_KIND LOADER [ctest arguments]
-# Appends the lane's line to LANE_LINES; status 0 when every test passed.
+# One lane: the Wine tests of a build preset in a session of its own prefix,
+# the whole of it inside the way 32-bit programs run when the lane is i686.
+#   run_lane NAME WAY PRESET PREFIX_KIND LOADER [ctest arguments]
+# WAY is I386_WAY, or "" for a lane of 64-bit programs alone. Appends the
+# lane's line to LANE_LINES and counts its runs and each failed test's
+# failures; status 0 when every test passed. LANE_RUN numbers repeated runs.
 LANE_LINES=()
 LANE_TOTALS=(0 0 0)
+LANE_RUN=1
+declare -A LANE_RUNS=() LANE_FAILURES=()
 run_lane() {
-  local name=$1 preset=$2 kind=$3 loader=$4
-  shift 4
-  local junit=$PWD/build/$preset/lane-results.xml rc=0
+  local name=$1 way=$2 preset=$3 kind=$4 loader=$5
+  shift 5
+  local junit=$PWD/build/$preset/lane-results.xml rc=0 start=$SECONDS
   rm -f "$junit"
-  (
-    source scripts/wine-session.sh
-    wine_session_start "$PWD/build/$preset/prefix-$kind" "$kind" "$loader"
-    ctest --preset "$preset" --output-junit "$junit" "$@"
-  ) || rc=$?
-  local counts
+  local lane=(bash "$_lanes_dir/wine-lane.sh" "$PWD/build/$preset/prefix-$kind" "$kind" "$loader" \
+    --preset "$preset" --output-junit "$junit" "$@")
+  if [ -n "$way" ]; then
+    I386_WAY=$way in_i386_way "${lane[@]}" || rc=$?
+    name+=", $way"
+  else
+    "${lane[@]}" || rc=$?
+  fi
+  local took=$((SECONDS - start)) counts test
+  LANE_RUNS[$name]=$((${LANE_RUNS[$name]:-0} + 1))
   if counts=$(python3 "$_lanes_dir/junit_counts.py" "$junit" 2>/dev/null); then
     local n=($counts)
     LANE_TOTALS=($((LANE_TOTALS[0] + n[0])) $((LANE_TOTALS[1] + n[2])) $((LANE_TOTALS[2] + n[4])))
+    while read -r test; do
+      [ -z "$test" ] || LANE_FAILURES[$name|$test]=$((${LANE_FAILURES[$name|$test]:-0} + 1))
+    done < <(python3 "$_lanes_dir/junit_counts.py" --failed "$junit")
   else
     counts="no results (ctest exit status $rc)"
+    LANE_FAILURES[$name|(the whole lane)]=$((${LANE_FAILURES[$name|(the whole lane)]:-0} + 1))
     [ "$rc" -ne 0 ] || rc=1
   fi
-  LANE_LINES+=("lane $name: ran, $counts")
+  local run=
+  [ "$LANE_RUN" -eq 1 ] || run=", run $LANE_RUN"
+  LANE_LINES+=("lane $name$run: ran in $((took / 60)) min $((took % 60)) s, $counts")
   return "$rc"
 }
 
-# The lines of every lane, then the tests of all lanes that ran.
+# The lines of every lane, the tests of all lanes that ran, and where a lane
+# ran more than once, how often each test that failed there did.
 print_lanes() {
   echo
   printf '%s\n' "${LANE_LINES[@]}"
   echo "wine: ${LANE_TOTALS[0]} passed, ${LANE_TOTALS[1]} failed, ${LANE_TOTALS[2]} skipped"
+  local key lane
+  for key in "${!LANE_FAILURES[@]}"; do
+    lane=${key%%|*}
+    [ "${LANE_RUNS[$lane]}" -gt 1 ] || continue
+    echo "flaky: ${key#*|} failed ${LANE_FAILURES[$key]} of ${LANE_RUNS[$lane]} (lane $lane)"
+  done | sort
 }
 
 # A lane that could not run here, with the probe's reason.

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs everything the build, the tests and the demo need on Debian:
-# the mingw-w64 cross toolchains, Wine, Xvfb, clang for the fuzzers, Wine's
-# own fonts and the fonts the test prefixes map the installer's fonts to.
+# the mingw-w64 cross toolchains, Wine with its 32-bit half, QEMU's
+# user-mode emulator where the kernel refuses 32-bit code, Xvfb, clang for
+# the fuzzers, Wine's own fonts and the fonts the test prefixes map the
+# installer's fonts to.
 # Idempotent: a second run checks and returns quickly.
 set -euo pipefail
 source "$(dirname "$0")/lanes.sh"
@@ -9,25 +11,48 @@ source "$(dirname "$0")/lanes.sh"
 need=(cmake ninja-build g++ clang libclang-rt-14-dev googletest python3 binutils
       g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
       wine wine64 xvfb x11-utils imagemagick fonts-wine fonts-arphic-uming fonts-liberation)
-# 32-bit Wine runs the shipped programs where the kernel executes 32-bit
-# code. Elsewhere its packages would not even install (their scripts run
-# 32-bit programs), and the tests use the x86_64 build instead.
-i386=
-if kernel_runs_i386; then
-  i386=1
-  need+=(wine32:i386)
-fi
+# 32-bit Wine runs the shipped programs: natively where the kernel executes
+# 32-bit code, else under QEMU's user-mode emulator (scripts/lanes.sh). Its
+# packages install either way; where the kernel refuses, a few of their
+# scripts say "Exec format error", which does no harm.
+need+=(wine32:i386)
+# Debian 12's own emulator (7.2) takes about 50 s of CPU for each Wine start;
+# the 10.0 of its backports suite is fast enough. Only that one package is
+# taken from there.
+emulator=
+kernel_runs_i386 || emulator=1
+
+installed_version() {
+  dpkg-query -W -f='${Status} ${Version}' "$1" 2>/dev/null | sed -n 's/^install ok installed //p'
+}
 
 missing=()
 for p in "${need[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  [ -n "$(installed_version "$p")" ] || missing+=("$p")
 done
-[ "${#missing[@]}" -eq 0 ] && exit 0
+emulator_missing=
+if [ -n "$emulator" ]; then
+  v=$(installed_version qemu-user-static)
+  [ -n "$v" ] && dpkg --compare-versions "$v" ge 1:10 || emulator_missing=1
+fi
+[ "${#missing[@]}" -eq 0 ] && [ -z "$emulator_missing" ] && exit 0
 
 SUDO=; [ "$(id -u)" -eq 0 ] || SUDO=sudo
 export DEBIAN_FRONTEND=noninteractive
-if [ -n "$i386" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
+backports=
+if [ -n "$emulator_missing" ]; then
+  . /etc/os-release
+  backports=$VERSION_CODENAME-backports
+  # Added the Debian way; apt takes nothing from a backports suite unless
+  # asked by name.
+  if ! grep -rqs "^Suites:.*\b$backports\b\|^deb .* $backports " /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    printf 'Types: deb\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+      "$backports" | $SUDO tee "/etc/apt/sources.list.d/$backports.sources" >/dev/null
+  fi
+fi
 $SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+[ "${#missing[@]}" -eq 0 ] || $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+[ -z "$backports" ] || $SUDO apt-get install -y -qq --no-install-recommends -t "$backports" qemu-user-static >/dev/null

@@ -3,12 +3,24 @@
 # sanitizers and a bounded fuzz run of each, the shipped 32-bit build and its
 # checks, and the programs' tests on Wine, in every lane this machine can run.
 #
-# Lanes: where 32-bit Windows programs run here (probed, not guessed), the
-# Wine tests run the shipped 32-bit programs in a 64-bit prefix (under WoW64)
-# and in a 32-bit prefix; elsewhere the programs' x86_64 build stands in on a
-# 64-bit prefix. Arguments go to every lane's ctest.
+# Lanes: where 32-bit Windows programs run here (probed, not guessed:
+# natively, or under QEMU's user-mode emulator where the kernel refuses
+# them), the Wine tests run the shipped 32-bit programs in a 64-bit prefix
+# (under WoW64) and in a 32-bit prefix; elsewhere the programs' x86_64 build
+# stands in on a 64-bit prefix. Arguments go to every lane's ctest.
+#
+#   test.sh [--repeat N] [ctest arguments]
+#
+# --repeat N runs the Wine tier N times (everything else once), prints the
+# lane lines of each run and, for every test that failed, how often.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+repeat=1
+if [ "${1:-}" = --repeat ]; then
+  repeat=${2:-}
+  [[ $repeat =~ ^[1-9][0-9]{0,2}$ ]] || { echo "test.sh: --repeat takes a number from 1 to 999" >&2; exit 2; }
+  shift 2
+fi
 bash scripts/setup.sh
 
 cmake --preset host >/dev/null
@@ -25,26 +37,31 @@ bash tests/release/check_lanes.sh
 source scripts/lanes.sh
 probe_32bit_windows "$PWD/build/probe"
 failed=0
+wow64="i686 (shipped programs), win64 prefix, WoW64"
+win32="i686 (shipped programs), win32 prefix"
+x86_64="x86_64 build, win64 prefix"
 if [ "$PROBE_WOW64" = yes ] || [ "$PROBE_WIN32" = yes ]; then
   cmake --preset wine-tests-i686 >/dev/null
   cmake --build --preset wine-tests-i686
-  if [ "$PROBE_WOW64" = yes ]; then
-    run_lane "i686 (shipped programs), win64 prefix, WoW64" wine-tests-i686 win64 "$WINE32_LOADER" "$@" || failed=1
-  else
-    skip_lane "i686 (shipped programs), win64 prefix, WoW64" "$PROBE_WOW64"
-  fi
-  if [ "$PROBE_WIN32" = yes ]; then
-    run_lane "i686 (shipped programs), win32 prefix" wine-tests-i686 win32 "$WINE32_LOADER" "$@" || failed=1
-  else
-    skip_lane "i686 (shipped programs), win32 prefix" "$PROBE_WIN32"
-  fi
-  skip_lane "x86_64 build, win64 prefix" "not needed: the shipped 32-bit programs ran here"
+  [ "$PROBE_WOW64" = yes ] || skip_lane "$wow64" "$PROBE_WOW64"
+  [ "$PROBE_WIN32" = yes ] || skip_lane "$win32" "$PROBE_WIN32"
+  skip_lane "$x86_64" "not needed: the shipped 32-bit programs ran here"
+  for LANE_RUN in $(seq "$repeat"); do
+    if [ "$PROBE_WOW64" = yes ]; then
+      run_lane "$wow64" "$I386_WAY" wine-tests-i686 win64 "$WINE32_LOADER" "$@" || failed=1
+    fi
+    if [ "$PROBE_WIN32" = yes ]; then
+      run_lane "$win32" "$I386_WAY" wine-tests-i686 win32 "$WINE32_LOADER" "$@" || failed=1
+    fi
+  done
 else
-  skip_lane "i686 (shipped programs), win64 prefix, WoW64" "$PROBE_WOW64"
-  skip_lane "i686 (shipped programs), win32 prefix" "$PROBE_WIN32"
+  skip_lane "$wow64" "$PROBE_WOW64"
+  skip_lane "$win32" "$PROBE_WIN32"
   cmake --preset wine-tests >/dev/null
   cmake --build --preset wine-tests
-  run_lane "x86_64 build, win64 prefix" wine-tests win64 /usr/lib/wine/wine64 "$@" || failed=1
+  for LANE_RUN in $(seq "$repeat"); do
+    run_lane "$x86_64" "" wine-tests win64 /usr/lib/wine/wine64 "$@" || failed=1
+  done
 fi
 
 print_lanes

@@ -30,6 +30,9 @@ expect_probe() {
 }
 
 source scripts/lanes.sh
+# The loaders' checks run as on a kernel that executes 32-bit code; the ways
+# to run it are checked further down.
+kernel_runs_i386() { return 0; }
 
 WINE32_LOADER=$(loader windows \
   '[ "$WINEARCH" = win64 ] && echo "native=9 pointer=32" || echo "native=0 pointer=32"')
@@ -53,6 +56,41 @@ expect_probe "a Wine that never returns" "*did not end within 2 s" "*did not end
 WINE32_LOADER=$work/missing
 WINE64_LOADER=$(loader wine64 'echo "Bad EXE format for $1." >&2; exit 1')
 expect_probe "no 32-bit Wine" "*did not run (exit status 1: Bad EXE format for*" "*did not run (exit status 1: Bad EXE format for*"
+
+# Where the kernel refuses 32-bit code, the emulator is the way, believed
+# only when the i386 probe ran under it and exited with its own code.
+kernel_runs_i386() { return 1; }
+expect_way() {
+  local what=$1 want_way=$2 want_reason=$3
+  PROBE_TIMEOUT_S=2 find_i386_way
+  [[ $I386_WAY == $want_way ]] || fail "$what: the way was '$I386_WAY', expected '$want_way'"
+  [[ $I386_REASON == $want_reason ]] || fail "$what: the reason was '$I386_REASON', expected '$want_reason'"
+}
+refused="this kernel does not execute 32-bit x86 programs (Exec format error); under the emulator, the i386 probe ended"
+QEMU_I386=$work/missing expect_way "no emulator" "" "*; no emulator at $work/missing"
+# A kernel before 6.7, or one that allows no user namespace: the system's
+# own words are the reason.
+QEMU_I386=$(loader qemu 'exit 42')
+UNSHARE=$(loader unshare 'echo "unshare: unshare failed: Operation not permitted" >&2; exit 1') \
+  expect_way "no user namespace" "" "$refused with status 1: unshare: unshare failed: Operation not permitted"
+UNSHARE=$(loader unshare 'echo "mount: /proc/sys/fs/binfmt_misc: permission denied." >&2; exit 32') \
+  expect_way "no binfmt_misc of its own" "" "$refused with status 32: mount: /proc/sys/fs/binfmt_misc: permission denied."
+
+# The emulator in the real namespace, where this machine gives one: one that
+# runs the probe, one that crashes and one that never returns. Nothing may
+# stay registered on the host, nor running.
+if unshare --user --map-root-user --mount --pid --fork --kill-child true 2>/dev/null; then
+  QEMU_I386=$(loader qemu '[ "$1" = --version ] && echo "qemu-i386 version 9.9.9 (stand-in)"; exit 42') \
+    expect_way "a working emulator" "emulated (qemu-i386 9.9.9)" "*"
+  QEMU_I386=$(loader qemu 'kill -SEGV $$') expect_way "a crashing emulator" "" "$refused with status 139*"
+  start=$(date +%s)
+  QEMU_I386=$(loader qemu-hangs 'sleep 600') expect_way "an emulator that never returns" "" "*did not end within 2 s"
+  [ $(($(date +%s) - start)) -lt 30 ] || fail "the emulator probe's bound did not hold"
+  ! pgrep -f "$work/qemu-hangs" >/dev/null || fail "the emulator that never returns was left running"
+  [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ] || fail "an emulator is registered on the host"
+else
+  echo "lane probe checks: no user namespace here; the emulator was checked with stand-ins only"
+fi
 
 # The test programs' runner: a program that failed having written nothing
 # was never started and gets one more start; any other outcome stands.

@@ -50,14 +50,23 @@ shoot() {
   "$WINE" "$1" >/dev/null 2>&1 </dev/null &
   local id=
   for _ in $(seq 300); do
-    id=$(xwininfo -root -tree 2>/dev/null | grep -m1 "\"$2\"" | awk '{print $1}')
+    id=$(xwininfo -root -tree 2>/dev/null | grep -m1 "\"$2\"" | awk '{print $1}') || true
     [ -n "$id" ] && break
     sleep 0.1
   done
-  sleep 1  # let the first paint finish
   local geometry
   geometry=$(xwininfo -id "$id" | awk '/Width:/{w=$2} /Height:/{h=$2} /Absolute upper-left X:/{x=$4} /Absolute upper-left Y:/{y=$4} END{print w "x" h "+" x "+" y}')
+  # The first paint is done when the window stops changing: two shots half
+  # a second apart alike (an emulated processor paints slowly).
+  sleep 1
   import -window root -crop "$geometry" "$3"
+  for _ in $(seq 60); do
+    sleep 0.5
+    import -window root -crop "$geometry" "$3.next.png"
+    compare -metric AE "$3" "$3.next.png" null: 2>/dev/null && break
+    mv "$3.next.png" "$3"
+  done
+  rm -f "$3.next.png"
   echo "screenshot: $3"
 }
 shoot "$exe" 'MarloCutterSetup32(V1.0)' "$demo/installer.png"

@@ -18,11 +18,20 @@ wine_session_start() {
   WINE=${3:-/usr/lib/wine/wine64}
   export WINELOADER=$WINE
   if [ -z "${DISPLAY:-}" ] || [ -n "${MARLO_FORCE_XVFB:-}" ]; then
-    local display=:$((90 + RANDOM % 100))
-    Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    # Xvfb picks a display number no other server holds and writes it once
+    # it accepts connections: a random number could meet another session's.
+    local ready
+    ready=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$ready" >/dev/null 2>&1 &
     _session_xvfb_pid=$!
-    export DISPLAY=$display
-    for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+    for _ in $(seq 600); do
+      [ "$(wc -l <"$ready")" -ge 1 ] && break
+      kill -0 "$_session_xvfb_pid" 2>/dev/null || break
+      sleep 0.05
+    done
+    export DISPLAY=:$(tr -dc 0-9 <"$ready")
+    rm -f "$ready"
+    xdpyinfo >/dev/null 2>&1 || { echo "wine-session: Xvfb did not start" >&2; return 1; }
   fi
   trap wine_session_end EXIT
   _session_count 1 >/dev/null

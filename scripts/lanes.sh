@@ -147,11 +147,13 @@ probe_32bit_windows() {
     PROBE_WIN32=$PROBE_WOW64
     return
   fi
-  local kind result
+  local kind result prefix
   for kind in win64 win32; do
-    rm -rf "$work_dir/prefix-$kind"
-    result=$(I386_WAY=${I386_WAY:-native} _probe_prefix "$kind" "$exe" "$loader" "$work_dir/prefix-$kind")
-    rm -rf "$work_dir/prefix-$kind"
+    # A new prefix of its own: a demo and a test run may probe at once.
+    prefix=$(mktemp -d "$work_dir/prefix-$kind.XXXXXX")
+    rmdir "$prefix"
+    result=$(I386_WAY=${I386_WAY:-native} _probe_prefix "$kind" "$exe" "$loader" "$prefix")
+    rm -rf "$prefix"
     [ "$result" = yes ] || result="$way_reason$result"
     [ "$kind" = win64 ] && PROBE_WOW64=$result || PROBE_WIN32=$result
   done

@@ -205,7 +205,7 @@ TEST_F(DeployerApp, SilentInstallCourse) {
   ASSERT_TRUE(host.Release());
   ASSERT_TRUE(p.WaitExit(30000));
   EXPECT_EQ(p.ExitCode(), 0u);
-  EXPECT_TRUE(logged("CorelDraw 9: the wait for the plug-in module has ended: 0 "));
+  EXPECT_TRUE(logged("CorelDraw 9: the host let go of its plug-in module, which was replaced: 0 "));
   EXPECT_EQ(logged("CorelDraw X7(64Bit): deploy the plug-in: 0 "), EditionExists(true));
   EXPECT_EQ(ReadFileBytes(module), kModule32);
   EXPECT_EQ(ReadFileBytes(x7x64 + "\\Marlotrim.bmp"), EditionExists(true) ? kBitmap : "");

@@ -6,6 +6,20 @@
 
 namespace {
 constexpr DWORD kChunkSize = 64 * 1024;
+
+// Writes every byte or fails. A write cut short (Wine passes on the file
+// system's, as a disk fills up) is followed by one for the rest, which then
+// tells the disk's own error.
+DWORD WriteAll(HANDLE file, const char* data, DWORD size) {
+  while (size > 0) {
+    DWORD written = 0;
+    if (!::WriteFile(file, data, size, &written, nullptr)) return ::GetLastError();
+    if (written == 0 || written > size) return ERROR_WRITE_FAULT;
+    data += written;
+    size -= written;
+  }
+  return ERROR_SUCCESS;
+}
 }  // namespace
 
 NewFile::~NewFile() {
@@ -23,9 +37,7 @@ DWORD NewFile::Write(HANDLE source) {
     DWORD read = 0;
     if (!::ReadFile(source, chunk.data(), kChunkSize, &read, nullptr)) return ::GetLastError();
     if (read == 0) break;
-    DWORD written = 0;
-    if (!::WriteFile(file.get(), chunk.data(), read, &written, nullptr)) return ::GetLastError();
-    if (written != read) return ERROR_WRITE_FAULT;
+    if (const DWORD error = WriteAll(file.get(), chunk.data(), read)) return error;
   }
   // The source's modification time, as a copy keeps it.
   FILETIME lastWrite;

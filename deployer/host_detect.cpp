@@ -7,6 +7,7 @@
 #include "host_paths.h"
 #include "module_swap.h"
 #include "new_file.h"
+#include "win32_error.h"
 
 static_assert(kHostKeyAccess == KEY_ALL_ACCESS);
 static_assert(kHostKeyAccess64View == (KEY_ALL_ACCESS | KEY_WOW64_64KEY));
@@ -116,9 +117,7 @@ bool IsCorelVersionInstalled(int majorVersion, bool is64BitEdition) {
 }
 
 unsigned long DeployPluginError(int majorVersion, bool is64BitEdition, DeployWait& wait) {
-  if (DeployPlugin(majorVersion, is64BitEdition, wait)) return ERROR_SUCCESS;
-  const DWORD error = ::GetLastError();
-  return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+  return DeployPlugin(majorVersion, is64BitEdition, wait) ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
 }
 
 bool DeployPlugin(int majorVersion, bool is64BitEdition, DeployWait& wait) {

@@ -4,6 +4,7 @@
 
 #include "autoproxy.h"
 #include "dialog_wait.h"
+#include "edition_run.h"
 #include "host_detect.h"
 
 namespace {
@@ -140,16 +141,13 @@ void CAddonDeployDlg::OnInstallPlugins() {
   SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDC_CANCEL_BTN).m_hWnd), TRUE);
   m_btnInstall.EnableWindow(FALSE);
 
-  DWORD firstError = 0;
-  for (const CorelVersionRow& row : CorelVersionTable) {
-    if (this->*row.tick == 0) continue;
+  m_exitCode = DeployInTableOrder(CorelVersionTable, [this](const CorelVersionRow& row) -> DWORD {
+    if (this->*row.tick == 0) return ERROR_SUCCESS;
     const DWORD error = DeployRow(row);
-    if (error == 0) continue;
-    if (firstError == 0) firstError = error;
     // Outside any wait: no box comes up inside a message the wait handled.
-    AfxMessageBox("Fail", MB_OK);
-  }
-  m_exitCode = firstError;
+    if (error != ERROR_SUCCESS) AfxMessageBox("Fail", MB_OK);
+    return error;
+  });
   m_deploying = false;
   CDialog::OnOK();
 }
@@ -157,31 +155,41 @@ void CAddonDeployDlg::OnInstallPlugins() {
 DWORD CAddonDeployDlg::DeployRow(const CorelVersionRow& row) {
   DialogDeployWait wait(m_hWnd, row.caption);
   m_wait = &wait;
-  const bool deployed = DeployPlugin(row.majorVersion, row.is64Bit, wait);
-  const DWORD error = ::GetLastError();
+  const DWORD error = DeployPluginError(row.majorVersion, row.is64Bit, wait);
   m_wait = nullptr;
-  if (deployed) return 0;
-  return error != 0 ? error : ERROR_GEN_FAILURE;
+  return error;
 }
 
 // During a deployment, Cancel (and a close request, which comes as Cancel)
-// gives up only the edition being waited for; the others still follow.
+// gives up only the edition being waited for, and only when it was clicked
+// while that wait ran; the others still follow.
 void CAddonDeployDlg::OnCancelButton() {
   if (!m_deploying) {
     CDialog::OnCancel();
     return;
   }
-  if (m_wait) m_wait->Stop();
+  if (m_wait) m_wait->Cancel(static_cast<DWORD>(::GetMessageTime()));
 }
 
 // While a client holds the automation object the program must stay: a close
 // request only hides the dialog. Install and Cancel do not come this way.
+// During a deployment, which ends the program when it is done, the request
+// is a Cancel, so that no deployment runs on unseen.
 void CAddonDeployDlg::OnClose() {
-  if (m_pAutoProxy) {
+  if (m_pAutoProxy && !m_deploying) {
     ShowWindow(SW_HIDE);
     return;
   }
   CDialogEx::OnClose();
+}
+
+// The last automation client's release ends the program by destroying this
+// window. During a deployment that would hide the dialog and leave the
+// deployment running unseen and beyond Cancel's reach: the dialog stays, and
+// the program ends when the deployment has ended.
+BOOL CAddonDeployDlg::DestroyWindow() {
+  if (m_deploying) return FALSE;
+  return CDialogEx::DestroyWindow();
 }
 
 void CAddonDeployDlg::OnHotItemChangeCd9(NMHDR*, LRESULT* pResult) { *pResult = 0; }

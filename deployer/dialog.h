@@ -12,6 +12,7 @@ class CAddonDeployDlg : public CDialogEx {
  public:
   explicit CAddonDeployDlg(CWnd* pParent = nullptr);
   ~CAddonDeployDlg() override;
+  BOOL DestroyWindow() override;
 
   // One host edition: its box, its arguments to the host functions, and the
   // members the box is exchanged with.

@@ -10,15 +10,18 @@ constexpr unsigned kNoticeAfterMs = 2000;
 }  // namespace
 
 bool DialogDeployWait::Pause(unsigned milliseconds, bool held) {
+  // From its first pause on, the wait takes the clicks made while it runs.
+  if (!m_cancel.Running()) m_cancel.Begin(::GetTickCount());
   HandleMessagesFor(milliseconds);
-  if (held && !m_stopped) {
+  if (held && !Stopped()) {
     m_heldMs += milliseconds;
     if (m_heldMs >= kNoticeAfterMs && !m_noticeShown) ShowNotice(true);
   }
-  return !m_stopped;
+  return !Stopped();
 }
 
-void DialogDeployWait::HeldWaitEnded() {
+void DialogDeployWait::HeldWaitEnded(unsigned long) {
+  m_cancel.End();
   if (m_noticeShown) ShowNotice(false);
   m_heldMs = 0;
 }
@@ -27,11 +30,11 @@ void DialogDeployWait::HandleMessagesFor(unsigned milliseconds) {
   const ULONGLONG end = ::GetTickCount64() + milliseconds;
   for (;;) {
     MSG msg;
-    while (!m_stopped && ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (!Stopped() && ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) {
         // The program is ending: the dialog's own loop must see it too.
         ::PostQuitMessage(static_cast<int>(msg.wParam));
-        m_stopped = true;
+        m_quit = true;
         break;
       }
       if (!::IsDialogMessageA(m_dialog, &msg)) {
@@ -40,7 +43,7 @@ void DialogDeployWait::HandleMessagesFor(unsigned milliseconds) {
       }
     }
     const ULONGLONG now = ::GetTickCount64();
-    if (m_stopped || now >= end) return;
+    if (Stopped() || now >= end) return;
     ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }
 }

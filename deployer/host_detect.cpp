@@ -5,12 +5,13 @@
 #include "handles.h"
 #include "host_key.h"
 #include "host_paths.h"
-#include "module_removal.h"
+#include "module_swap.h"
+#include "new_file.h"
+#include "win32_error.h"
 
 static_assert(kHostKeyAccess == KEY_ALL_ACCESS);
 static_assert(kHostKeyAccess64View == (KEY_ALL_ACCESS | KEY_WOW64_64KEY));
-static_assert(kDeleteRetryError == ERROR_ACCESS_DENIED);
-static_assert(kFileNotFoundError == ERROR_FILE_NOT_FOUND);
+static_assert(kHeldError == ERROR_ACCESS_DENIED);
 static_assert(kWaitStoppedError == ERROR_CANCELLED);
 
 namespace {
@@ -44,62 +45,79 @@ LONG ReadConfigDir(HKEY key, char (&text)[kHostPathInputSize]) {
   return ERROR_SUCCESS;
 }
 
-// A source held open for reading until the deployment ends, so that it
-// cannot go missing once an old file has been deleted for it.
+// A source held open for reading until the deployment ends, so that the
+// file checked is the file copied.
 UniqueFile OpenSource(const char* path) {
   return UniqueFile(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
 }
 
-// Deletes a file. A read-only attribute (copies from a CD keep it) refuses
-// the deletion just as a holder does, but is no holder: it is cleared and
-// the deletion tried again at once. A file still refused is really held and
-// gets its attribute back.
-bool DeleteOldFile(const char* path) {
-  if (::DeleteFileA(path)) return true;
-  const DWORD error = ::GetLastError();
-  const DWORD attributes = ::GetFileAttributesA(path);
-  if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
-      (attributes & FILE_ATTRIBUTE_READONLY) == 0)
-    return Fail(error);
+// Moves the new file over the old one. A read-only attribute (copies from a
+// CD keep it) refuses the replacement on Windows just as a holder does, but
+// is no holder: it is cleared and the move tried again at once. An old file
+// still refused gets its attribute back.
+DWORD ReplaceOld(NewFile& file, const char* old) {
+  const DWORD error = file.MoveOver(old);
+  if (error != ERROR_ACCESS_DENIED) return error;
+  const DWORD attributes = ::GetFileAttributesA(old);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0) return error;
   const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
-  if (!::SetFileAttributesA(path, writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL)) return Fail(error);
-  if (::DeleteFileA(path)) return true;
-  const DWORD again = ::GetLastError();
-  ::SetFileAttributesA(path, attributes);
-  return Fail(again);
+  if (!::SetFileAttributesA(old, writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL)) return error;
+  const DWORD again = file.MoveOver(old);
+  if (again != ERROR_SUCCESS) ::SetFileAttributesA(old, attributes);
+  return again;
 }
 
-// One deletion of the old module: 0 once its name is free for the copy,
-// else the error to judge a retry by.
-unsigned long DeleteOldModule(const char* path) {
-  if (!DeleteOldFile(path)) return ::GetLastError();
-  // A holder that shares deletion keeps the file, and so its name, until it
-  // lets go (the name reads as present, or as access denied, meanwhile); a
-  // copy now would fail and leave no module at all once it has. Such a name
-  // is waited for like a module the host holds.
-  if (::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES || ::GetLastError() == ERROR_ACCESS_DENIED)
-    return ERROR_ACCESS_DENIED;
-  return 0;
+// Whether another holds the file open without letting it be deleted, as a
+// running host's load of its module never does.
+bool HeldWithoutDeleteSharing(const char* path) {
+  const UniqueFile probe(::CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+  return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
-// 0 when the new module is in place, else why not.
-unsigned long PlaceModule(const PluginPaths& paths, DeployWait& wait) {
-  // A folder in the module's place denies its deletion for good: waiting
-  // that out would stall for minutes, and no copy could take its place.
+// One attempt to put the new module in place: 0 once it is, else the error
+// to judge a retry by.
+unsigned long SwapModule(NewFile& module, const char* old) {
+  const DWORD error = ReplaceOld(module, old);
+  // Wine refuses a replacement over any open file with access denied; a
+  // holder that does not share deletion is told apart as a deletion would
+  // tell it, and not waited for.
+  if (error == ERROR_ACCESS_DENIED && HeldWithoutDeleteSharing(old)) return ERROR_SHARING_VIOLATION;
+  return error;
+}
+
+// Places the module, then the bitmap, each written in full beside its old
+// file first. 0 once the new module is in place, else why not; the old files
+// then stay as they were and no new one is left.
+unsigned long PlaceFiles(const PluginPaths& paths, HANDLE moduleSource, HANDLE bitmapSource, DeployWait& wait) {
+  // A folder in the module's place denies its replacement for good: waiting
+  // that out would stall for minutes.
   if (::PathIsDirectoryA(paths.moduleDestination)) return ERROR_ACCESS_DENIED;
-  return ReplaceModule([&] { return DeleteOldModule(paths.moduleDestination); }, wait,
-                       [&]() -> unsigned long {
-                         return ::CopyFileA(paths.moduleSource, paths.moduleDestination, TRUE) ? 0 : ::GetLastError();
-                       });
+  NewFile module(paths.moduleNew), bitmap(paths.bitmapNew);
+  if (const DWORD error = module.Write(moduleSource)) return error;
+  if (const DWORD error = bitmap.Write(bitmapSource)) return error;
+  if (const unsigned long error = SwapInModule([&] { return SwapModule(module, paths.moduleDestination); }, wait))
+    return error;
+  // Only the module makes a deployment; a bitmap that stays is the old one, whole.
+  ReplaceOld(bitmap, paths.bitmapDestination);
+  return ERROR_SUCCESS;
 }
 
 }  // namespace
 
-bool IsCorelVersionInstalled(int majorVersion, bool is64BitEdition) {
+long CorelVersionRegistration(int majorVersion, bool is64BitEdition) {
   UniqueHKey key;
   char configDir[kHostPathInputSize];
-  return OpenHostKey(majorVersion, is64BitEdition, key) == ERROR_SUCCESS &&
-         ReadConfigDir(key.get(), configDir) == ERROR_SUCCESS;
+  if (const LONG rc = OpenHostKey(majorVersion, is64BitEdition, key); rc != ERROR_SUCCESS) return rc;
+  return ReadConfigDir(key.get(), configDir);
+}
+
+bool IsCorelVersionInstalled(int majorVersion, bool is64BitEdition) {
+  return CorelVersionRegistration(majorVersion, is64BitEdition) == ERROR_SUCCESS;
+}
+
+unsigned long DeployPluginError(int majorVersion, bool is64BitEdition, DeployWait& wait) {
+  return DeployPlugin(majorVersion, is64BitEdition, wait) ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
 }
 
 bool DeployPlugin(int majorVersion, bool is64BitEdition, DeployWait& wait) {
@@ -118,8 +136,8 @@ bool DeployPlugin(int majorVersion, bool is64BitEdition, DeployWait& wait) {
   PluginPaths paths;
   if (!BuildPluginPaths(configDir, programPath, is64BitEdition, paths)) return Fail(ERROR_BAD_PATHNAME);
 
-  // A source missing or unreadable beside the program would leave the host
-  // with no plug-in at all where it had a working one.
+  // A source missing or unreadable beside the program fails the edition
+  // before anything is written.
   const UniqueFile moduleSource = OpenSource(paths.moduleSource);
   if (!moduleSource) return Fail(::GetLastError());
   const UniqueFile bitmapSource = OpenSource(paths.bitmapSource);
@@ -130,13 +148,7 @@ bool DeployPlugin(int majorVersion, bool is64BitEdition, DeployWait& wait) {
   if (!::PathIsDirectoryA(paths.pluginFolder) && !::CreateDirectoryA(paths.pluginFolder, nullptr))
     return Fail(::GetLastError());
 
-  const unsigned long moduleError = PlaceModule(paths, wait);
-  // Stopped by the user: this edition is left as it was.
-  if (moduleError == kWaitStoppedError) return Fail(moduleError);
-  // The bitmap is placed even beside a module that stayed; only the module
-  // makes a deployment.
-  DeleteOldFile(paths.bitmapDestination);
-  ::CopyFileA(paths.bitmapSource, paths.bitmapDestination, TRUE);
-  if (moduleError != 0) return Fail(moduleError);
+  // The new files are gone again before the error is set.
+  if (const unsigned long error = PlaceFiles(paths, moduleSource.get(), bitmapSource.get(), wait)) return Fail(error);
   return true;
 }

@@ -46,5 +46,7 @@ bool BuildPluginPaths(const char* configDir, const char* programPath, bool is64B
          Fits(std::snprintf(paths.bitmapSource, kBuiltPathSize, "%.*s\\Marlotrim.bmp", folder, programPath),
               kBuiltPathSize) &&
          Fits(std::snprintf(paths.bitmapDestination, kBuiltPathSize, "%s%s\\Marlotrim.bmp", draw, plugins),
-              kBuiltPathSize);
+              kBuiltPathSize) &&
+         Fits(std::snprintf(paths.moduleNew, kBuiltPathSize, "%s.new", paths.moduleDestination), kBuiltPathSize) &&
+         Fits(std::snprintf(paths.bitmapNew, kBuiltPathSize, "%s.new", paths.bitmapDestination), kBuiltPathSize);
 }

@@ -15,6 +15,11 @@ struct PluginPaths {
   char moduleDestination[kBuiltPathSize];
   char bitmapSource[kBuiltPathSize];
   char bitmapDestination[kBuiltPathSize];
+  // Where each new file is written in full before it takes the old one's
+  // place: beside it, on the same volume, under a name the host does not
+  // load (neither it nor its short form ends in .cpg).
+  char moduleNew[kBuiltPathSize];
+  char bitmapNew[kBuiltPathSize];
 };
 
 // The host's Draw folder, with its trailing backslash: configDir cut at its

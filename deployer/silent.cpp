@@ -1,15 +1,16 @@
 #include "silent.h"
 
 #include "dialog.h"
+#include "edition_run.h"
 #include "host_detect.h"
+#include "module_swap.h"
 #include "registration.h"
 #include "run_log.h"
-#include "win32_error.h"
 
 namespace {
 
 // Sleeps as the dialog does, and tells the log at once which edition waits
-// for the host to let go of its module, and again when the wait is over.
+// for the host to let go of its module, and again how the wait ended.
 class LoggingWait : public DeployWait {
  public:
   LoggingWait(RunLog& log, const char* edition) : m_log(log), m_edition(edition) {}
@@ -22,8 +23,8 @@ class LoggingWait : public DeployWait {
     ::Sleep(milliseconds);
     return true;
   }
-  void HeldWaitEnded() override {
-    m_log.Step(ERROR_SUCCESS, "%s: the wait for the plug-in module has ended", m_edition);
+  void HeldWaitEnded(unsigned long outcome) override {
+    m_log.Step(outcome, "%s: %s", m_edition, HeldWaitEnd(outcome));
     m_told = false;
   }
 
@@ -42,18 +43,23 @@ DWORD RunSilentInstall(const SilentSwitches& switches) {
   const DWORD registration = WriteRegistration();
   log.Step(registration, "COM registration");
 
-  DWORD result = ERROR_SUCCESS;
-  bool anyRegistered = false;
-  for (const CAddonDeployDlg::CorelVersionRow& row : CAddonDeployDlg::CorelVersionTable) {
-    if (!IsCorelVersionInstalled(row.majorVersion, row.is64Bit)) continue;
-    anyRegistered = true;
+  bool anyFound = false;
+  DWORD result = DeployInTableOrder(CAddonDeployDlg::CorelVersionTable, [&](const auto& row) -> DWORD {
+    const LONG found = CorelVersionRegistration(row.majorVersion, row.is64Bit);
+    if (found == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+    anyFound = true;
+    // A registration that cannot be read is there, not missing: its error
+    // fails the edition.
+    if (found != ERROR_SUCCESS) {
+      log.Step(found, "%s: read the host's registration", row.caption);
+      return found;
+    }
     LoggingWait wait(log, row.caption);
-    const DWORD error =
-        DeployPlugin(row.majorVersion, row.is64Bit, wait) ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
+    const DWORD error = DeployPluginError(row.majorVersion, row.is64Bit, wait);
     log.Step(error, "%s: deploy the plug-in", row.caption);
-    if (result == ERROR_SUCCESS) result = error;
-  }
-  if (!anyRegistered) {
+    return error;
+  });
+  if (!anyFound) {
     result = ERROR_UNKNOWN_PRODUCT;
     log.Step(result, "scan for registered host editions");
   }

@@ -38,13 +38,14 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   PluginPaths paths;
   if (!BuildPluginPaths(configDir, programPath, is64, paths)) return 0;
   for (const char* p : {paths.pluginFolder, paths.moduleSource, paths.moduleDestination, paths.bitmapSource,
-                        paths.bitmapDestination})
+                        paths.bitmapDestination, paths.moduleNew, paths.bitmapNew})
     if (!Terminated(p, kBuiltPathSize)) std::abort();
   // Every destination lies in the plug-in folder of the edition asked for.
   const char* folder = is64 ? "\\Draw\\Plugins64" : "\\Draw\\Plugins";
   if (!std::strstr(paths.pluginFolder, folder)) std::abort();
   if (!StartsWith(paths.moduleDestination, paths.pluginFolder) ||
-      !StartsWith(paths.bitmapDestination, paths.pluginFolder))
+      !StartsWith(paths.bitmapDestination, paths.pluginFolder) || !StartsWith(paths.moduleNew, paths.pluginFolder) ||
+      !StartsWith(paths.bitmapNew, paths.pluginFolder))
     std::abort();
   return 0;
 }

@@ -1,8 +1,8 @@
-#include "host_paths.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "host_paths.h"
 
 namespace {
 
@@ -50,6 +50,9 @@ TEST(DeployerHostPaths, EachEditionHasItsSourcesAndFolder) {
   EXPECT_STREQ(p.moduleDestination, "D:\\Host\\Draw\\Plugins64\\Marlotrim.cpg");
   EXPECT_STREQ(p.bitmapSource, "C:\\Apps\\Deploy\\Marlotrim.bmp");
   EXPECT_STREQ(p.bitmapDestination, "D:\\Host\\Draw\\Plugins64\\Marlotrim.bmp");
+  // Written in full beside each old file, under a name the host never loads.
+  EXPECT_STREQ(p.moduleNew, "D:\\Host\\Draw\\Plugins64\\Marlotrim.cpg.new");
+  EXPECT_STREQ(p.bitmapNew, "D:\\Host\\Draw\\Plugins64\\Marlotrim.bmp.new");
 
   ASSERT_TRUE(BuildPluginPaths("D:\\Host\\Config\\", "C:\\AddonDeploy.exe", false, p));
   EXPECT_STREQ(p.pluginFolder, "D:\\Host\\Config\\Draw\\Plugins");

@@ -4,23 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <vector>
 
 #include "deployer_fixture.h"
+#include "handles.h"
 #include "planted_dlls.h"
+#include "snapshot.h"
 
 using namespace deployer_test;
 
 namespace {
-
-// The group box around the check boxes, whose caption tells whom to close.
-HWND GroupBox(HWND dialog) {
-  for (HWND child = ::FindWindowExA(dialog, nullptr, "Button", nullptr); child;
-       child = ::FindWindowExA(dialog, child, "Button", nullptr))
-    if ((::GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX) return child;
-  return nullptr;
-}
-
-std::string Notice(const char* edition) { return std::string("Close ") + edition + " to continue"; }
 
 class DeployerApp : public ::testing::Test {
  protected:
@@ -181,6 +175,14 @@ TEST_F(DeployerApp, SilentInstallCourse) {
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kClsidKey));
   EXPECT_EQ(run("/Install /Port COM1:"), ERROR_INVALID_PARAMETER);
 
+  // A registration the program may not open is there, not missing: its error.
+  box.AddHost(12, false);
+  ASSERT_TRUE(DenyKeyRights(HostKey(12, false), KEY_SET_VALUE, KEY_WOW64_64KEY));
+  EXPECT_EQ(run("/Install /Log \"" + log + "\""), ERROR_ACCESS_DENIED);
+  EXPECT_NE(ReadFileBytes(log).find("CorelDraw 12: read the host's registration: 5 "), std::string::npos);
+  ASSERT_TRUE(DenyKeyRights(HostKey(12, false), 0, KEY_WOW64_64KEY));
+  DeleteTree(HKEY_LOCAL_MACHINE, HostKey(12, false), KEY_WOW64_64KEY);
+
   const std::string cd9 = box.AddHost(9, false);
   box.AddBrokenHost(13, false);
   const std::string x7x64 = box.AddHost(17, true);
@@ -205,7 +207,7 @@ TEST_F(DeployerApp, SilentInstallCourse) {
   ASSERT_TRUE(host.Release());
   ASSERT_TRUE(p.WaitExit(30000));
   EXPECT_EQ(p.ExitCode(), 0u);
-  EXPECT_TRUE(logged("CorelDraw 9: the wait for the plug-in module has ended: 0 "));
+  EXPECT_TRUE(logged("CorelDraw 9: the host let go of its plug-in module, which was replaced: 0 "));
   EXPECT_EQ(logged("CorelDraw X7(64Bit): deploy the plug-in: 0 "), EditionExists(true));
   EXPECT_EQ(ReadFileBytes(module), kModule32);
   EXPECT_EQ(ReadFileBytes(x7x64 + "\\Marlotrim.bmp"), EditionExists(true) ? kBitmap : "");
@@ -229,7 +231,20 @@ TEST_F(DeployerApp, WhileAHostHoldsItsModuleTheDialogAnswersAndCancelGivesUpOnly
   HWND group = GroupBox(dialog);
   ASSERT_NE(group, nullptr);
 
-  PostClick(dialog, IDOK);
+  {
+    // A Cancel clicked before any wait runs, still queued when the first
+    // one begins (the program was busy), gives up nothing. The dialog's
+    // thread is held while Install and that Cancel are posted, and let go
+    // once the Cancel is older than any wait can be.
+    UniqueKernelHandle ui(::OpenThread(THREAD_SUSPEND_RESUME, FALSE, p.ThreadId()));
+    ASSERT_TRUE(ui);
+    ASSERT_NE(::SuspendThread(ui.get()), static_cast<DWORD>(-1));
+    PostClick(dialog, IDOK);
+    PostClick(dialog, 1009);
+    const ULONGLONG posted = ::GetTickCount64();
+    WaitUntil([&] { return ::GetTickCount64() - posted >= 200; });
+    ASSERT_NE(::ResumeThread(ui.get()), static_cast<DWORD>(-1));
+  }
   // From the moment the dialog has taken the click, not from when it was
   // posted: the first look must not race the click.
   ASSERT_TRUE(WaitUntil([&] { return !Enabled(dialog, IDOK); }));
@@ -277,6 +292,83 @@ TEST_F(DeployerApp, WhileAHostHoldsItsModuleTheDialogAnswersAndCancelGivesUpOnly
   EXPECT_EQ(ReadFileBytes(x7 + "\\Marlotrim.cpg"), kModule32);
   EXPECT_EQ(ReadFileBytes(x5 + "\\Marlotrim.cpg"), old);
   EXPECT_EQ(ReadFileBytes(x6 + "\\Marlotrim.cpg"), old);
+}
+
+// A host whose Draw folder lies on a file system too small for the new
+// files: the edition fails with the disk's own error, and the plug-in folder
+// holds the old module and bitmap, byte for byte, and nothing else.
+TEST_F(DeployerApp, AFullDiskFailsTheEditionWithItsErrorAndChangesNothing) {
+  const std::string disk = WinPath(SMALL_DISK_UNIX);
+  ULARGE_INTEGER size{};
+  if (!::GetDiskFreeSpaceExA((disk + "\\").c_str(), nullptr, &size, nullptr) || size.QuadPart > (1u << 20))
+    GTEST_SKIP() << "no small file system could be mounted at " << disk;
+  Sandbox box("fulldisk");
+  const std::string host = disk + "\\" + UniqueName("host"), plugins = host + "\\Draw\\Plugins";
+  for (const std::string& folder : {host, host + "\\Draw", plugins})
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr)) << folder;
+  ASSERT_TRUE(WriteFileBytes(plugins + "\\Marlotrim.cpg", "old module"));
+  ASSERT_TRUE(WriteFileBytes(plugins + "\\Marlotrim.bmp", "old bitmap"));
+  ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, HostKey(14, false), "ConfigDir", host + "\\Config", KEY_WOW64_64KEY));
+  // The module too big, or only the bitmap written after it.
+  const std::string big(1 << 20, 'n');
+  for (bool moduleTooBig : {true, false}) {
+    ASSERT_TRUE(WriteFileBytes(box.Dir() + "\\Marlotrim32.cpg", moduleTooBig ? big : kModule32));
+    ASSERT_TRUE(WriteFileBytes(box.Dir() + "\\Marlotrim.bmp", moduleTooBig ? kBitmap : big));
+    const FolderSnapshot before = FolderSnapshot::Take(host);
+    EXPECT_EQ(RunWithoutAnyWindow(box.Exe(), box.CommandLine("/Install")), ERROR_DISK_FULL) << moduleTooBig;
+    EXPECT_TRUE(Unchanged(before, FolderSnapshot::Take(host))) << moduleTooBig;
+  }
+  for (const char* name : {"\\Marlotrim.cpg", "\\Marlotrim.bmp"}) ::DeleteFileA((plugins + name).c_str());
+  for (const std::string& folder : {plugins, host + "\\Draw", host}) ::RemoveDirectoryA(folder.c_str());
+}
+
+// The unattended course ended at many moments of a deployment of a large
+// module: every time, the host's folder holds the whole old module or the
+// whole new one, never none and never part of one. What a run ended midway
+// leaves beside it is cleared by the next.
+TEST_F(DeployerApp, EndedAtAnyMomentTheHostKeepsAWholeModule) {
+  Sandbox box("ended");
+  const std::string plugins = box.AddHost(14, false);
+  ASSERT_TRUE(::CreateDirectoryA(plugins.c_str(), nullptr));
+  const std::string module = plugins + "\\Marlotrim.cpg", partial = module + ".new";
+  std::string large(32 << 20, '\0');
+  for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 7 + (i >> 12));
+  ASSERT_TRUE(WriteFileBytes(box.Dir() + "\\Marlotrim32.cpg", large));
+  const long long whole = static_cast<long long>(large.size());
+  auto size = [](const std::string& path) -> long long {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  };
+
+  // Ten moments along the copy, two once the new module is in place.
+  constexpr int kMoments = 12;
+  int endedMidCopy = 0;
+  for (int moment = 0; moment < kMoments; ++moment) {
+    ASSERT_TRUE(WriteFileBytes(module, "old module"));
+    ::DeleteFileA(partial.c_str());
+    ChildProcess p;
+    ASSERT_TRUE(p.Start(box.Exe(), box.CommandLine("/Install")));
+    const long long at = whole * moment / (kMoments - 2);
+    WaitUntil([&] { return !p.Running() || (moment < kMoments - 2 ? size(partial) >= at : size(module) == whole); },
+              30000);
+    ::TerminateProcess(p.Handle(), 1);
+    ASSERT_TRUE(p.WaitExit());
+    const long long left = size(partial);
+    if (left >= 0 && left < whole) ++endedMidCopy;
+    const std::string now = ReadFileBytes(module);
+    EXPECT_TRUE(now == "old module" || now == large) << "moment " << moment << ": " << now.size() << " bytes";
+  }
+  std::printf("ended %d of %d times in the middle of the copy\n", endedMidCopy, kMoments);
+
+  // A run ended midway left its partial copy: the next one takes its name.
+  ASSERT_TRUE(WriteFileBytes(partial, "part of a module"));
+  EXPECT_EQ(RunWithoutAnyWindow(box.Exe(), box.CommandLine("/Install")), 0);
+  EXPECT_TRUE(ReadFileBytes(module) == large);
+  const FolderSnapshot after = FolderSnapshot::Take(plugins);
+  std::vector<std::string> names;
+  for (const auto& entry : after.Entries()) names.push_back(entry.first);
+  EXPECT_EQ(names, (std::vector<std::string>{"Marlotrim.bmp", "Marlotrim.cpg"}));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <set>
 
 #include "deployer_fixture.h"
+#include "planted_dlls.h"
+#include "snapshot.h"
 
 using namespace deployer_test;
 
@@ -171,6 +173,53 @@ TEST_F(DeployerAutomation, CancelEscOrInstallEndTheServerAndCutTheClientOff) {
     }
     // Only Install deploys; it still ends the program for the client.
     EXPECT_EQ(FileExists(m_plugins + "\\Marlotrim.cpg"), way == kInstall) << way;
+    for (const char* name : {"created.txt", "go.txt", "after.txt", "end.txt"})
+      ::DeleteFileA((m_box.Dir() + "\\" + name).c_str());
+  }
+}
+
+// A deployment waiting for a module the host holds, while a client holds the
+// object. The client lets go, or the user asks to close: either way the
+// dialog stays in sight until the user gives up the wait, and the program
+// ends once the deployment has ended, with the host's folder as it was.
+TEST_F(DeployerAutomation, DuringAHeldWaitTheDialogStaysInSightUntilTheDeploymentEnds) {
+  ASSERT_TRUE(::CreateDirectoryA(m_plugins.c_str(), nullptr));
+  ImageHolder host(m_plugins + "\\Marlotrim.cpg");
+  ASSERT_TRUE(host.Held());
+  const FolderSnapshot before = FolderSnapshot::Take(m_plugins);
+  enum Way { kRelease, kClose };
+  for (Way way : {kRelease, kClose}) {
+    ClientSession client(m_box);
+    HWND dialog = client.Dialog();
+    ASSERT_NE(dialog, nullptr) << way;
+    ASSERT_EQ(client.Numbers("created.txt").size(), 2u) << way;
+    DWORD server = 0;
+    ::GetWindowThreadProcessId(dialog, &server);
+    ASSERT_TRUE(WaitUntil([&] { return Enabled(dialog, IDOK); })) << way;
+    PostClick(dialog, IDOK);
+    // The wait is under way once the dialog names the edition to close.
+    ASSERT_TRUE(WaitUntil([&] { return WindowText(GroupBox(dialog)).rfind("Close ", 0) == 0; })) << way;
+
+    if (way == kRelease) {
+      // The client's last call and release have been served once it writes.
+      client.Signal("go.txt");
+      ASSERT_EQ(client.Numbers("after.txt").size(), 1u);
+      EXPECT_TRUE(::IsWindowVisible(dialog));
+      EXPECT_TRUE(Enabled(dialog, 1009));
+      EXPECT_TRUE(client.ServerRunning());
+      PostClick(dialog, 1009);
+    } else {
+      // A close request during a deployment gives up the wait, as Cancel does.
+      ::PostMessageA(dialog, WM_CLOSE, 0, 0);
+    }
+    HWND fail = WaitForMessageBox(server, kCaption, dialog);
+    ASSERT_NE(fail, nullptr) << way;
+    EXPECT_EQ(MessageBoxText(fail), "Fail") << way;
+    EXPECT_TRUE(::IsWindowVisible(dialog)) << way;
+    PressOk(fail);
+    EXPECT_TRUE(client.WaitServerExit()) << way;
+    if (way == kClose) client.Signal("go.txt");
+    EXPECT_TRUE(Unchanged(before, FolderSnapshot::Take(m_plugins))) << way;
     for (const char* name : {"created.txt", "go.txt", "after.txt", "end.txt"})
       ::DeleteFileA((m_box.Dir() + "\\" + name).c_str());
   }

@@ -86,17 +86,24 @@ class CountingWait : public DeployWait {
  public:
   bool Pause(unsigned milliseconds, bool held) override {
     ::Sleep(milliseconds);
+    ++m_pauses;
     if (held) ++m_heldPauses;
     return !m_stop;
   }
-  void HeldWaitEnded() override { ++m_heldWaitsEnded; }
+  void HeldWaitEnded(unsigned long outcome) override {
+    m_lastOutcome = outcome;
+    ++m_heldWaitsEnded;
+  }
   void Stop() { m_stop = true; }
+  int Pauses() const { return m_pauses; }
   int HeldPauses() const { return m_heldPauses; }
   int HeldWaitsEnded() const { return m_heldWaitsEnded; }
+  unsigned long LastOutcome() const { return m_lastOutcome; }
 
  private:
   std::atomic<bool> m_stop{false};
-  std::atomic<int> m_heldPauses{0}, m_heldWaitsEnded{0};
+  std::atomic<int> m_pauses{0}, m_heldPauses{0}, m_heldWaitsEnded{0};
+  std::atomic<unsigned long> m_lastOutcome{0};
 };
 
 // DeployPlugin on a worker thread, so that the test can act while it waits

@@ -105,6 +105,16 @@ inline LRESULT Send(HWND hwnd, UINT msg, WPARAM w = 0, LPARAM l = 0) {
 inline bool Checked(HWND dialog, int id) { return Send(::GetDlgItem(dialog, id), BM_GETCHECK) == BST_CHECKED; }
 inline bool Enabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
 
+// The group box around the check boxes, whose caption tells whom to close
+// while a host holds its module.
+inline HWND GroupBox(HWND dialog) {
+  for (HWND child = ::FindWindowExA(dialog, nullptr, "Button", nullptr); child;
+       child = ::FindWindowExA(dialog, child, "Button", nullptr))
+    if ((::GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX) return child;
+  return nullptr;
+}
+inline std::string Notice(const char* edition) { return std::string("Close ") + edition + " to continue"; }
+
 // A click on a check box as the user makes it: the box toggles and tells the dialog.
 inline void ClickBox(HWND dialog, int id) { Send(::GetDlgItem(dialog, id), BM_CLICK); }
 

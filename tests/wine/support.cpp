@@ -254,9 +254,9 @@ std::string ComboEntryText(HWND dialog, int id, int index) {
   return text;
 }
 
-bool DenyKeyRights(const std::string& path, DWORD deniedRights) {
+bool DenyKeyRights(const std::string& path, DWORD deniedRights, REGSAM view) {
   HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS) return false;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, WRITE_DAC | view, &key) != ERROR_SUCCESS) return false;
   PACL acl = nullptr;  // no list: everyone may do everything
   if (deniedRights != 0) {
     EXPLICIT_ACCESS_A deny{};

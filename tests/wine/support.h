@@ -83,7 +83,7 @@ void DeleteValue(HKEY root, const std::string& path, const char* name, REGSAM vi
 void DeleteTree(HKEY root, const std::string& path, REGSAM view = 0);
 // Gives the key of HKEY_LOCAL_MACHINE an access list that denies everyone
 // these rights, or with none, one that allows everyone everything.
-bool DenyKeyRights(const std::string& path, DWORD deniedRights);
+bool DenyKeyRights(const std::string& path, DWORD deniedRights, REGSAM view = 0);
 
 // Files.
 std::string ReadFileBytes(const std::string& path);

@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "module_swap.h"
+
+namespace {
+
+// The pauses a swap asks for; stops the waiting at pause `stopAt` (0: never).
+struct RecordingWait : DeployWait {
+  std::vector<unsigned> waits;
+  int heldPauses = 0;
+  std::vector<unsigned long> heldWaitEnds;
+  size_t stopAt = 0;
+
+  bool Pause(unsigned milliseconds, bool held) override {
+    waits.push_back(milliseconds);
+    if (held) ++heldPauses;
+    return waits.size() != stopAt;
+  }
+  void HeldWaitEnded(unsigned long outcome) override { heldWaitEnds.push_back(outcome); }
+};
+
+// The old module on a simulated disk: the swap is denied while the host holds
+// it and fails with `blockedError` while something else stands in its way.
+struct OldModule {
+  int deniedFor = 0;  // attempts still denied; negative: always
+  unsigned long blockedError = 0;
+  int attempts = 0;
+  RecordingWait wait;
+  bool replaced = false;
+
+  unsigned long Swap() {
+    return SwapInModule(
+        [this]() -> unsigned long {
+          ++attempts;
+          if (blockedError != 0) return blockedError;
+          if (deniedFor != 0) {
+            if (deniedFor > 0) --deniedFor;
+            return 5;
+          }
+          replaced = true;
+          return 0;
+        },
+        wait);
+  }
+};
+
+}  // namespace
+
+// Whether an old module is there or not, the swap takes it at once.
+TEST(DeployerModuleSwap, FreeModuleIsReplacedAtOnceWithoutWaiting) {
+  OldModule m;
+  EXPECT_EQ(m.Swap(), 0ul);
+  EXPECT_EQ(m.attempts, 1);
+  EXPECT_TRUE(m.replaced);
+  EXPECT_TRUE(m.wait.waits.empty());
+  EXPECT_TRUE(m.wait.heldWaitEnds.empty());
+}
+
+TEST(DeployerModuleSwap, AccessDeniedIsRetriedUntilTheHostLetsGo) {
+  OldModule m;
+  m.deniedFor = 7;
+  EXPECT_EQ(m.Swap(), 0ul);
+  EXPECT_EQ(m.attempts, 8);
+  EXPECT_EQ(m.wait.waits, std::vector<unsigned>(7, 500));
+  EXPECT_EQ(m.wait.heldPauses, 7);
+  EXPECT_EQ(m.wait.heldWaitEnds, std::vector<unsigned long>{0});
+  EXPECT_TRUE(m.replaced);
+}
+
+TEST(DeployerModuleSwap, AStoppedWaitEndsTheAttemptsAndTheOldModuleStays) {
+  OldModule held;
+  held.deniedFor = -1;
+  held.wait.stopAt = 4;
+  EXPECT_EQ(held.Swap(), 1223ul);  // ERROR_CANCELLED
+  EXPECT_EQ(held.attempts, 4);
+  EXPECT_EQ(held.wait.heldWaitEnds, std::vector<unsigned long>{1223});
+  EXPECT_FALSE(held.replaced);
+}
+
+TEST(DeployerModuleSwap, OtherErrorsEndTheAttemptsAfterOnePause) {
+  for (unsigned long error : {32ul, 3ul, 112ul, 0xFFFFFFFFul}) {  // sharing violation, path, disk full, any
+    OldModule m;
+    m.blockedError = error;
+    EXPECT_EQ(m.Swap(), error) << error;
+    EXPECT_EQ(m.attempts, 1) << error;
+    EXPECT_EQ(m.wait.waits.size(), 1u) << error;
+    EXPECT_TRUE(m.wait.heldWaitEnds.empty()) << error;
+    EXPECT_FALSE(m.replaced) << error;
+  }
+  // Denied first, then another error: the wait ends at that error.
+  OldModule m;
+  m.deniedFor = 3;
+  EXPECT_EQ(SwapInModule([&]() -> unsigned long { return m.deniedFor-- > 0 ? 5 : 32; }, m.wait), 32ul);
+  EXPECT_EQ(m.wait.waits.size(), 4u);
+  EXPECT_EQ(m.wait.heldPauses, 3);
+  EXPECT_EQ(m.wait.heldWaitEnds, std::vector<unsigned long>{32});
+}
+
+TEST(DeployerModuleSwap, GivesUpAfter3001DeniedAttempts) {
+  OldModule m;
+  m.deniedFor = -1;
+  EXPECT_EQ(m.Swap(), 5ul);  // ERROR_ACCESS_DENIED
+  EXPECT_EQ(m.attempts, 3001);
+  EXPECT_EQ(m.wait.heldWaitEnds, std::vector<unsigned long>{5});
+  ASSERT_EQ(m.wait.waits.size(), 3001u);
+  unsigned long long total = 0;
+  for (unsigned w : m.wait.waits) total += w;
+  EXPECT_EQ(total, 3001ull * 500);  // about 25 minutes
+  EXPECT_FALSE(m.replaced);
+
+  // Released on the very last attempt: still replaced.
+  OldModule last;
+  last.deniedFor = 3000;
+  EXPECT_EQ(last.Swap(), 0ul);
+  EXPECT_EQ(last.attempts, 3001);
+  EXPECT_EQ(last.wait.waits.size(), 3000u);
+
+  // Released one attempt too late: given up.
+  OldModule late;
+  late.deniedFor = 3001;
+  EXPECT_EQ(late.Swap(), 5ul);
+  EXPECT_EQ(late.attempts, 3001);
+}
+
+// The log tells every end of a wait apart, never as a success it was not.
+TEST(DeployerModuleSwap, EachEndOfAWaitReadsAsWhatHappened) {
+  std::set<std::string> texts;
+  for (unsigned long outcome : {0ul, 1223ul, 5ul, 32ul}) texts.insert(HeldWaitEnd(outcome));
+  EXPECT_EQ(texts.size(), 4u);
+  EXPECT_NE(std::string(HeldWaitEnd(0)).find("replaced"), std::string::npos);
+  EXPECT_NE(std::string(HeldWaitEnd(1223)).find("cancelled"), std::string::npos);
+  EXPECT_NE(std::string(HeldWaitEnd(5)).find("gave up"), std::string::npos);
+  EXPECT_NE(std::string(HeldWaitEnd(5)).find("3001 attempts"), std::string::npos);
+  for (unsigned long failed : {1223ul, 5ul, 32ul})
+    EXPECT_NE(std::string(HeldWaitEnd(failed)).find("the old module stays"), std::string::npos) << failed;
+}

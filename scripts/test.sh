@@ -45,7 +45,6 @@ if [ "$PROBE_WOW64" = yes ] || [ "$PROBE_WIN32" = yes ]; then
   cmake --build --preset wine-tests-i686
   [ "$PROBE_WOW64" = yes ] || skip_lane "$wow64" "$PROBE_WOW64"
   [ "$PROBE_WIN32" = yes ] || skip_lane "$win32" "$PROBE_WIN32"
-  skip_lane "$x86_64" "not needed: the shipped 32-bit programs ran here"
   for LANE_RUN in $(seq "$repeat"); do
     if [ "$PROBE_WOW64" = yes ]; then
       run_lane "$wow64" "$I386_WAY" wine-tests-i686 win64 "$WINE32_LOADER" "$@" || failed=1
@@ -54,6 +53,7 @@ if [ "$PROBE_WOW64" = yes ] || [ "$PROBE_WIN32" = yes ]; then
       run_lane "$win32" "$I386_WAY" wine-tests-i686 win32 "$WINE32_LOADER" "$@" || failed=1
     fi
   done
+  skip_lane "$x86_64" "not needed: the shipped 32-bit programs ran here"
 else
   skip_lane "$wow64" "$PROBE_WOW64"
   skip_lane "$win32" "$PROBE_WIN32"

@@ -249,29 +249,30 @@ TEST_F(DeployerApp, WhileAHostHoldsItsModuleTheDialogAnswersAndCancelGivesUpOnly
   // posted: the first look must not race the click.
   ASSERT_TRUE(WaitUntil([&] { return !Enabled(dialog, IDOK); }));
   const ULONGLONG start = ::GetTickCount64();
-  ULONGLONG namedAfter = 0;
-  // Five seconds of waiting: every message answered within a second, nothing
-  // but Cancel to press, and the edition to close named in the dialog.
-  WaitUntil(
+  bool named = false;
+  // Five seconds of waiting at least, and until the edition to close is
+  // named in the dialog: every message answered, nothing but Cancel to
+  // press. A dialog the wait blocked would answer nothing for its whole 25
+  // minutes; the answer's bound only tells that from a busy machine.
+  EXPECT_TRUE(WaitUntil(
       [&] {
         DWORD_PTR result = 0;
-        EXPECT_NE(::SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result), 0);
+        EXPECT_NE(::SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 15000, &result), 0);
         for (const Row& row : kRows) EXPECT_FALSE(Enabled(dialog, row.id)) << row.id;
         EXPECT_FALSE(Enabled(dialog, IDOK));
         EXPECT_TRUE(Enabled(dialog, 1009));
-        if (namedAfter == 0 && WindowText(group) == Notice("CorelDraw X4")) namedAfter = ::GetTickCount64() - start;
-        return ::GetTickCount64() - start >= 5000;
+        named = named || WindowText(group) == Notice("CorelDraw X4");
+        return named && ::GetTickCount64() - start >= 5000;
       },
-      6000);
-  EXPECT_GT(namedAfter, 0u);
-  EXPECT_LT(namedAfter, 3000u);
+      120000))
+      << "the edition to close was never named";
 
   // Let go: replaced at one of the next attempts, and the notice goes. The
   // attempts' 500 ms rhythm is the removal's own test; a bound this close to
   // it here would only measure how busy the test machine is.
   ASSERT_TRUE(x4Host.Release());
-  EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(x4 + "\\Marlotrim.cpg") == kModule32; }, 5000));
-  EXPECT_TRUE(WaitUntil([&] { return WindowText(group).empty(); }, 1000));
+  EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(x4 + "\\Marlotrim.cpg") == kModule32; }));
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(group).empty(); }));
 
   // Cancel gives up X5, a close request X6: one box each, in order.
   ASSERT_TRUE(WaitUntil([&] { return WindowText(group) == Notice("CorelDraw X5"); }));

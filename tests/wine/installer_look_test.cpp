@@ -177,8 +177,8 @@ Box BlueBox(HDC dc, const RECT& r, int* pureBlue = nullptr) {
 TEST(InstallerLook, TitleInPureBlueTwentyFivePointTimes) {
   CPLOTINSTDlg dlg;
   ASSERT_TRUE(dlg.Create());
-  ::UpdateWindow(dlg.m_hWnd);
-  WaitUntil([] { return false; }, 300);  // let the dialog paint
+  // Painted now, the title with the rest: not left to a later message.
+  ::RedrawWindow(dlg.m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 
   HWND title = ::GetDlgItem(dlg.m_hWnd, IDC_TITLE);
   RECT tr;

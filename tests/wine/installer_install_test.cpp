@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -525,36 +526,76 @@ TEST_F(InstallerInstall, SilentDeleteCourse) {
   ExpectDriverFiles("");
 }
 
-class InstallerScaled : public InstallerInstall, public ::testing::WithParamInterface<int> {};
+// A display scaling, with or without the "宋体" replacement that gives the
+// installer's dialog its font's metrics.
+struct Scaling {
+  int dpi;
+  bool songReplaced;
+};
+
+std::ostream& operator<<(std::ostream& out, const Scaling& s) {
+  return out << s.dpi << " dpi" << (s.songReplaced ? "" : ", without the \"宋体\" replacement");
+}
+
+// Pixels per 4 horizontal and 8 vertical units of the installer's dialog
+// template in a process started as this one was.
+INT_PTR CALLBACK NoDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+SIZE TemplateBaseUnits() {
+  HWND dialog =
+      ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PLOTINST_DIALOG), nullptr, NoDialogProc, 0);
+  RECT units = {0, 0, 4, 8};
+  ::MapDialogRect(dialog, &units);
+  ::DestroyWindow(dialog);
+  return {units.right, units.bottom};
+}
+
+class InstallerScaled : public InstallerInstall, public ::testing::WithParamInterface<Scaling> {};
 
 // The final frame after Install and after Delete, as the screen shows it at
-// each scaling: a solid rectangle in the free area right of the buttons and
-// below the port list, on no control.
+// each scaling, and with a dialog font of other metrics: a solid rectangle in
+// the free area right of the buttons and below the port list, on no control.
 TEST_P(InstallerScaled, BlankFrameLiesBesideTheButtonsAndOnNoControl) {
-  const int dpi = GetParam();
+  const int dpi = GetParam().dpi;
   Installer installer;
   {
     ScopedLogPixels scaling(dpi);
+    std::unique_ptr<ScopedNoSongReplacement> noSong;
+    if (!GetParam().songReplaced) noSong = std::make_unique<ScopedNoSongReplacement>();
     ASSERT_TRUE(installer.Open(m_work));
   }
   HWND dialog = installer.Dialog();
-  ::SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+  // At the screen's right edge, the frame keeps clear of the message boxes,
+  // which Wine centres on the screen: a box over part of the frame leaves a
+  // smaller solid rectangle, and the dialog's repaint of what the box
+  // uncovers comes moments after the box is gone.
+  RECT frame;
+  ::GetWindowRect(dialog, &frame);
+  ::SetWindowPos(dialog, HWND_TOPMOST, ::GetSystemMetrics(SM_CXSCREEN) - (frame.right - frame.left), 0, 0, 0,
+                 SWP_NOSIZE);
   ASSERT_TRUE(installer.SelectPort(kUsbPort));
   auto rectOf = [&](int id) { return ChildRect(dialog, ::GetDlgItem(dialog, id)); };
+  // Without the replacement the fallback font's units are 1.75 pixels or
+  // more where the template's font has 1.5: Install's 61 units are wider.
+  if (!GetParam().songReplaced) {
+    ASSERT_GT(rectOf(IDC_INSTALL).right - rectOf(IDC_INSTALL).left, 1.1 * 61 * 1.5 * dpi / 96)
+        << "the dialog kept the template's font";
+  }
   for (int id : {IDC_INSTALL, IDC_DELETE}) {
-    // Read once the message box is gone, since it may cover the dialog.
-    EXPECT_EQ(installer.Click(id), id == IDC_INSTALL ? "Install success!" : "Delete success!");
-    // The screen catches up with the box's going within moments.
+    RECT box{};
+    EXPECT_EQ(installer.Click(id, &box), id == IDC_INSTALL ? "Install success!" : "Delete success!");
     Shot shot;
     RECT blank{};
-    WaitUntil(
-        [&] {
-          shot = ShootClient(dialog);
-          blank = BoxOf(shot, kBlankColour);
-          return blank.left < blank.right && AllOf(shot, blank, kBlankColour);
-        });
+    WaitUntil([&] {
+      shot = ShootClient(dialog);
+      blank = BoxOf(shot, kBlankColour);
+      return blank.left < blank.right && AllOf(shot, blank, kBlankColour);
+    });
     ASSERT_LT(blank.left, blank.right) << id;
     EXPECT_TRUE(AllOf(shot, blank, kBlankColour)) << id;
+    RECT onScreen = blank, covered;
+    ::MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&onScreen), 2);
+    ASSERT_FALSE(::IntersectRect(&covered, &onScreen, &box)) << "the message box lay over the frame";
     // Inside the client area, not cut off at its edge.
     EXPECT_GT(blank.left, 0);
     EXPECT_GT(blank.top, 0);
@@ -567,15 +608,26 @@ TEST_P(InstallerScaled, BlankFrameLiesBesideTheButtonsAndOnNoControl) {
       EXPECT_FALSE(::IntersectRect(&overlap, &blank, &on)) << "on control " << ::GetDlgCtrlID(child);
     }
     // Scaled with the dialog, which grows about as the dpi does.
-    EXPECT_NEAR(blank.right - blank.left, 122.0 * dpi / 96, 122.0 * dpi / 96 / 10) << id;
-    EXPECT_NEAR(blank.bottom - blank.top, 48.0 * dpi / 96, 48.0 * dpi / 96 / 10) << id;
-    if (dpi == 96) {
-      const RECT at96 = {175, 160, 175 + 122, 160 + 48};
-      EXPECT_TRUE(::EqualRect(&blank, &at96)) << blank.left << "," << blank.top << " " << blank.right - blank.left
-                                              << "x" << blank.bottom - blank.top;
+    if (GetParam().songReplaced) {
+      EXPECT_NEAR(blank.right - blank.left, 122.0 * dpi / 96, 122.0 * dpi / 96 / 10) << id;
+      EXPECT_NEAR(blank.bottom - blank.top, 48.0 * dpi / 96, 48.0 * dpi / 96 / 10) << id;
+    }
+    if (dpi == 96 && GetParam().songReplaced) {
+      // The area the template's font makes of (175, 160) and 122 x 48 at a
+      // dialog unit of 1.5 pixels, in this prefix's units of that font: it is
+      // that across (6 pixels per 4 units) and 13 pixels per 8 units down,
+      // where SimSun has 12, which would give exactly those pixels.
+      const SIZE units = TemplateBaseUnits();
+      const RECT expected = {::MulDiv(175, units.cx, 6), ::MulDiv(160, units.cy, 12), ::MulDiv(297, units.cx, 6),
+                             ::MulDiv(208, units.cy, 12)};
+      EXPECT_TRUE(::EqualRect(&blank, &expected))
+          << blank.left << "," << blank.top << " " << blank.right - blank.left << "x" << blank.bottom - blank.top
+          << ", base units " << units.cx << "x" << units.cy;
     }
   }
   EXPECT_TRUE(installer.Close());
 }
 
-INSTANTIATE_TEST_SUITE_P(Dpi, InstallerScaled, ::testing::ValuesIn(kScalings));
+INSTANTIATE_TEST_SUITE_P(Dpi, InstallerScaled,
+                         ::testing::Values(Scaling{96, true}, Scaling{120, true}, Scaling{144, true},
+                                           Scaling{192, true}, Scaling{96, false}, Scaling{144, false}));

@@ -5,11 +5,13 @@
 #include <winspool.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "handles.h"
 #include "installer_fixture.h"
 #include "package.h"
 #include "process_resources.h"
@@ -406,6 +408,79 @@ std::vector<std::string> LogLines(const std::string& path, size_t from = 0) {
   return ::testing::AssertionFailure() << "line \"" << line << "\", wanted \"" << head << "...\"";
 }
 
+std::wstring Wide(const std::string& text) {
+  wchar_t wide[MAX_PATH * 2] = L"";
+  ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH * 2);
+  return wide;
+}
+
+// A pipe this test serves, named as a log: whether the installer opened it,
+// and whether anything came through.
+class LogPipe {
+ public:
+  LogPipe() : m_name("\\\\.\\pipe\\" + UniqueName("log")) {
+    m_pipe.reset(::CreateNamedPipeA(m_name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED, PIPE_TYPE_BYTE, 1, 0,
+                                    4096, 0, nullptr));
+    m_connect.hEvent = m_event.get();
+    if (m_pipe && !::ConnectNamedPipe(m_pipe.get(), &m_connect) && ::GetLastError() == ERROR_PIPE_CONNECTED)
+      m_connected = true;
+  }
+  ~LogPipe() {
+    if (m_pipe && !m_connected) {
+      ::CancelIo(m_pipe.get());
+      DWORD ignored = 0;
+      ::GetOverlappedResult(m_pipe.get(), &m_connect, &ignored, TRUE);
+    }
+  }
+  bool Ready() const { return m_pipe && m_event; }
+  const std::string& Name() const { return m_name; }
+  // The path the system's object manager knows it by, for a device to point to.
+  std::string DevicePath() const { return "\\Device\\NamedPipe\\" + m_name.substr(9); }
+
+  // After the program ended: it connected, and not a byte arrived.
+  ::testing::AssertionResult OpenedButGotNothing() {
+    DWORD ignored = 0;
+    if (!m_connected) m_connected = ::GetOverlappedResult(m_pipe.get(), &m_connect, &ignored, FALSE) != FALSE;
+    if (!m_connected) return ::testing::AssertionFailure() << m_name << " was never opened";
+    char byte;
+    DWORD read = 0, available = 0;
+    if (::PeekNamedPipe(m_pipe.get(), &byte, 1, &read, &available, nullptr) && available != 0)
+      return ::testing::AssertionFailure() << available << " bytes were written to " << m_name;
+    return ::testing::AssertionSuccess();
+  }
+
+ private:
+  std::string m_name;
+  UniqueFile m_pipe;
+  UniqueKernelHandle m_event{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  OVERLAPPED m_connect{};
+  bool m_connected = false;
+};
+
+// A serial port's DOS name that the prefix does not map, mapped to a device
+// for the scope; empty when every one is taken.
+class ScopedComPort {
+ public:
+  explicit ScopedComPort(const std::string& device) : m_device(device) {
+    char target[MAX_PATH];
+    for (int n = 9; n >= 2 && m_name.empty(); --n) {
+      const std::string name = "COM" + std::to_string(n);
+      if (::QueryDosDeviceA(name.c_str(), target, sizeof target) == 0 &&
+          ::DefineDosDeviceA(DDD_RAW_TARGET_PATH, name.c_str(), device.c_str()))
+        m_name = name;
+    }
+  }
+  ~ScopedComPort() {
+    if (!m_name.empty())
+      ::DefineDosDeviceA(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, m_name.c_str(),
+                         m_device.c_str());
+  }
+  const std::string& Name() const { return m_name; }
+
+ private:
+  std::string m_device, m_name;
+};
+
 }  // namespace
 
 // The unattended install: no window at any moment, the exit status, and
@@ -435,6 +510,51 @@ TEST_F(InstallerInstall, SilentInstallCourse) {
   EXPECT_EQ(run("/Install /Log \"" + m_work + "\"", m_work), ERROR_ACCESS_DENIED);
   EXPECT_EQ(run("/Install /Log Q:\\none\\x.log", m_work), ERROR_PATH_NOT_FOUND);
   EXPECT_EQ(run("/Install /Log " + m_work + "\\" + std::string(300, 'l'), m_work), ERROR_FILENAME_EXCED_RANGE);
+  // A log that is no file on a disk: NUL, the prefix's serial port, a pipe,
+  // a serial port's name mapped to a pipe. Opened, found no disk file and
+  // let go: 87, and the device gets nothing.
+  EXPECT_EQ(run("/Install /Log NUL", m_work), ERROR_INVALID_PARAMETER);
+  if (UniqueFile com1{::CreateFileA("COM1", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)}) {
+    com1.reset();
+    EXPECT_EQ(run("/Install /Log COM1", m_work), ERROR_INVALID_PARAMETER);
+  } else {
+    std::printf("COM1 does not open here; the prefix's serial port is not tried\n");
+  }
+  {
+    LogPipe pipe;
+    ASSERT_TRUE(pipe.Ready());
+    EXPECT_EQ(run("/Install /Log " + pipe.Name(), m_work), ERROR_INVALID_PARAMETER);
+    EXPECT_TRUE(pipe.OpenedButGotNothing());
+  }
+  {
+    LogPipe pipe;
+    ScopedComPort com(pipe.DevicePath());
+    ASSERT_FALSE(com.Name().empty());
+    EXPECT_EQ(run("/Install /Log " + com.Name(), m_work), ERROR_INVALID_PARAMETER) << com.Name();
+    EXPECT_TRUE(pipe.OpenedButGotNothing()) << com.Name();
+  }
+  // A port named outside the code page whose nearest spelling there is a
+  // listed port is still no listed port.
+  const std::wstring fullWidthCom3 = L"\uFF23\uFF2F\uFF2D\uFF13:";
+  char nearest[16] = "";
+  ::WideCharToMultiByte(CP_ACP, 0, fullWidthCom3.c_str(), -1, nearest, sizeof nearest, nullptr, nullptr);
+  std::printf("the code page spells the port asked for as %s\n", nearest);
+  EXPECT_EQ(RunWithoutAnyWindow(Wide(Exe()), L"\"" + Wide(Exe()) + L"\" /Install /Port " + fullWidthCom3, Wide(m_work)),
+            ERROR_UNKNOWN_PORT);
+  // The spooler refusing to list its ports (it cannot read their key): its
+  // own error, where "no such port" once stood.
+  const std::string refusedLog = m_work + "\\refused.log";
+  const bool denied = DenyKeyRights(kPortsKey, KEY_READ);
+  const long refused = run("/Install /Log \"" + refusedLog + "\"", m_work);
+  DenyKeyRights(kPortsKey, 0);
+  ASSERT_TRUE(denied);
+  EXPECT_NE(refused, 0);
+  EXPECT_NE(refused, -1);
+  EXPECT_NE(refused, ERROR_UNKNOWN_PORT);
+  const std::vector<std::string> refusal = LogLines(refusedLog);
+  ASSERT_EQ(refusal.size(), 1u);
+  EXPECT_TRUE(LineIs(refusal[0], "list the spooler's ports", static_cast<DWORD>(refused)));
+  ::DeleteFileA(refusedLog.c_str());
   EXPECT_EQ(ReadSpoolerState(), spoolerBefore);
   EXPECT_TRUE(Unchanged(filesBefore, FolderSnapshot::Take(m_driverDir)));
   const std::vector<std::string> failed = LogLines(failLog);
@@ -493,7 +613,30 @@ TEST_F(InstallerInstall, SilentDeleteCourse) {
   ::CreateDirectoryA((m_driverDir + "\\3").c_str(), nullptr);
   const SpoolerState spoolerBefore = ReadSpoolerState();
   const FolderSnapshot filesBefore = FolderSnapshot::Take(m_driverDir);
-  EXPECT_EQ(run("/Delete"), 0);
+  // Nothing installed, nothing to do, said in a log named outside the code
+  // page, given as Windows gives it: under that very name and no other.
+  const std::wstring wideLog = Wide(m_work) + L"\\\u0141\u00f3d\u017a \u65e5\u672c.log";
+  EXPECT_EQ(RunWithoutAnyWindow(Wide(Exe()), L"\"" + Wide(Exe()) + L"\" /Delete /Log \"" + wideLog + L"\"",
+                                Wide(m_work)),
+            0);
+  WIN32_FIND_DATAW found{};
+  HANDLE search = ::FindFirstFileW((Wide(m_work) + L"\\*.log").c_str(), &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(Wide(m_work) + L"\\" + found.cFileName, wideLog);
+  EXPECT_FALSE(::FindNextFileW(search, &found)) << "another log beside it";
+  ::FindClose(search);
+  std::string nothing;
+  {
+    UniqueFile file(::CreateFileW(wideLog.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    char text[4096];
+    DWORD read = 0;
+    while (file && ::ReadFile(file.get(), text, sizeof text, &read, nullptr) && read != 0) nothing.append(text, read);
+  }
+  ::DeleteFileW(wideLog.c_str());
+  // Each file it looked for, then the course's end.
+  const std::string last = nothing.substr(nothing.rfind("\r\n", nothing.size() - 3) + 2);
+  EXPECT_TRUE(LineIs(last.substr(0, last.size() - 2),
+                     "no printer driver \"Marlo Cutter\" installed and no file of it left, nothing to do", 0));
   EXPECT_EQ(run("/Delete /Port USB087"), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(ReadSpoolerState(), spoolerBefore);
 
@@ -509,6 +652,7 @@ TEST_F(InstallerInstall, SilentDeleteCourse) {
   EXPECT_TRUE(Unchanged(filesBefore, FolderSnapshot::Take(m_driverDir)));
   const std::vector<std::string> lines = LogLines(log);
   ASSERT_EQ(lines.size(), 10u);
+  EXPECT_TRUE(LineIs(lines[0], "delete printer \"Marlo Cutter\"", 0));
   EXPECT_TRUE(LineIs(lines[1], "delete printer driver \"Marlo Cutter\"", 0));
   EXPECT_TRUE(LineIs(lines[5], "delete " + PlotsvcPath(), 0));
   EXPECT_TRUE(LineIs(lines[9], "delete", 0));
@@ -518,6 +662,9 @@ TEST_F(InstallerInstall, SilentDeleteCourse) {
 
   // The spooler refuses to remove the driver: its error, and the files stay.
   ASSERT_EQ(run("/Install /Port USB087"), 0);
+  // A log on no disk stops the removal before it begins.
+  EXPECT_EQ(run("/Delete /Log NUL"), ERROR_INVALID_PARAMETER);
+  EXPECT_TRUE(DriverRegistered(kEnvironment));
   ASSERT_TRUE(DenyKeyRights(kDriverKey, DELETE));
   const long refused = run("/Delete");
   EXPECT_NE(refused, 0);

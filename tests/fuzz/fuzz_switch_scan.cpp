@@ -1,8 +1,12 @@
-// The installer's registration switch scan on any command line.
+// The installer's registration switch scan, and the splitting of the wide
+// command line into the unattended courses' switches, on any command line.
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "command_line.h"
+#include "silent_switches.h"
 #include "switch_scan.h"
 
 namespace {
@@ -30,5 +34,19 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   const bool unreg = EndsWithSwitch(line, "unregserver");
   const bool reg = !unreg && EndsWithSwitch(line, "regserver");
   if ((found == ServerSwitch::Unregister) != unreg || (found == ServerSwitch::Register) != reg) std::abort();
+
+  // The same bytes as a wide line, split and scanned as the framework does:
+  // no argument holds more characters than the line.
+  const std::wstring wide(line.begin(), line.end());
+  const std::vector<std::wstring> args = SplitCommandLine(wide.c_str());
+  SilentSwitches switches(true, true);
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i].size() > wide.size()) std::abort();
+    const wchar_t* arg = args[i].c_str();
+    const bool flag = arg[0] == L'-' || arg[0] == L'/';
+    switches.Take(flag ? arg + 1 : arg, flag);
+  }
+  switches.Finish();
+  if (switches.Requested() && switches.Error() != 0 && switches.Error() != 87) std::abort();
   return 0;
 }

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "afxwin.h"
@@ -13,6 +12,7 @@
 #include "package.h"
 #include "res/resource.h"
 #include "run_log.h"
+#include "spooler.h"
 
 class CPLOTINSTDlg : public CDialog {
  public:
@@ -37,7 +37,8 @@ class CPLOTINSTDlg : public CDialog {
   // The spooler's ports that the list offers, in the spooler's order, and
   // the one to preselect: the port named usbPortName, else the first.
   struct PortList {
-    std::vector<std::string> names;
+    spooler::Records<PORT_INFO_1A> ports;
+    std::vector<const char*> names;  // in the records
     int selected = 0;
   };
   // 0, or the spooler's refusal to list its ports.

@@ -61,15 +61,15 @@ int CPLOTINSTDlg::FindPlotterUsbPort() {
 void CPLOTINSTDlg::PlotterUsbPortName(char (&name)[255]) { FormatUsbPortName(FindPlotterUsbPort(), name); }
 
 DWORD CPLOTINSTDlg::ListPorts(const char* usbPortName, PortList& list) {
-  const spooler::Records<PORT_INFO_1A> ports = spooler::EnumPorts();
+  list.ports = spooler::EnumPorts();
   PortSelection selection(usbPortName);
-  for (const PORT_INFO_1A& port : ports) {
+  for (const PORT_INFO_1A& port : list.ports) {
     // A name longer than the list's 256-byte entries could never be read back.
     if (port.pName != nullptr && std::strlen(port.pName) < 256 && selection.Offer(port.pName))
-      list.names.emplace_back(port.pName);
+      list.names.push_back(port.pName);
   }
   list.selected = selection.Selected();
-  return ports.Error();
+  return list.ports.Error();
 }
 
 void CPLOTINSTDlg::FillPortList() {
@@ -77,7 +77,7 @@ void CPLOTINSTDlg::FillPortList() {
   // A spooler that refuses to list its ports leaves the list empty.
   PortList list;
   ListPorts(m_usbPortName, list);
-  for (const std::string& name : list.names) combo.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+  for (const char* name : list.names) combo.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
   combo.SendMessage(CB_SETCURSEL, list.selected);
   OnPortChanged();
 }

@@ -41,19 +41,19 @@ DWORD ChoosePort(const wchar_t* requested, char (&port)[256], RunLog& log) {
     log.Step(error, "list the spooler's ports");
     return error;
   }
-  const std::string* chosen = nullptr;
+  const char* chosen = nullptr;
   if (requested == nullptr) {
-    if (!list.names.empty()) chosen = &list.names[static_cast<size_t>(list.selected)];
+    if (!list.names.empty()) chosen = list.names[static_cast<size_t>(list.selected)];
   } else {
-    for (const std::string& name : list.names)
-      if (name == asked) chosen = &name;
+    for (const char* name : list.names)
+      if (std::strcmp(name, asked) == 0) chosen = name;
   }
   if (chosen == nullptr) {
     log.Step(ERROR_UNKNOWN_PORT, "port %s", requested != nullptr ? asked : "to preselect");
     return ERROR_UNKNOWN_PORT;
   }
   // Listed names are shorter than the list's entries.
-  std::memcpy(port, chosen->c_str(), chosen->size() + 1);
+  std::memcpy(port, chosen, std::strlen(chosen) + 1);
   log.Step(ERROR_SUCCESS, "port %s", port);
   return ERROR_SUCCESS;
 }

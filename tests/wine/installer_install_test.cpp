@@ -660,6 +660,17 @@ TEST_F(InstallerInstall, SilentDeleteCourse) {
   // Removed already: nothing to do.
   EXPECT_EQ(run("/Delete"), 0);
 
+  // The printer gone by other means is said to be none, and the removal goes
+  // on. (Wine's DeletePrinter cannot be made to fail: it reports success
+  // whatever its registry calls do.)
+  ASSERT_EQ(run("/Install /Port USB087"), 0);
+  DeletePrinterIfAny();
+  EXPECT_EQ(run("/Delete /Log \"" + log + "\""), 0);
+  const std::vector<std::string> noPrinter = LogLines(log);
+  ASSERT_FALSE(noPrinter.empty());
+  EXPECT_TRUE(LineIs(noPrinter[0], "no printer \"Marlo Cutter\" to delete", 0));
+  ::DeleteFileA(log.c_str());
+
   // The spooler refuses to remove the driver: its error, and the files stay.
   ASSERT_EQ(run("/Install /Port USB087"), 0);
   // A log on no disk stops the removal before it begins.

@@ -29,15 +29,16 @@ bool EndsWithSwitch(const std::string& line, const char* word) {
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   std::string line(reinterpret_cast<const char*>(data), size);
   line.resize(std::strlen(line.c_str()));  // the command line ends at its first zero
-  const ServerSwitch found = FindServerSwitch(line.c_str());
+  // Each byte as a wide character, as a code page of single bytes would give it.
+  const std::wstring wide(line.begin(), line.end());
+  const ServerSwitch found = FindServerSwitch(wide.c_str());
   // A switch is recognised exactly when the line ends with it.
   const bool unreg = EndsWithSwitch(line, "unregserver");
   const bool reg = !unreg && EndsWithSwitch(line, "regserver");
   if ((found == ServerSwitch::Unregister) != unreg || (found == ServerSwitch::Register) != reg) std::abort();
 
-  // The same bytes as a wide line, split and scanned as the framework does:
-  // no argument holds more characters than the line.
-  const std::wstring wide(line.begin(), line.end());
+  // The same line split and scanned as the framework does: no argument holds
+  // more characters than the line.
   const std::vector<std::wstring> args = SplitCommandLine(wide.c_str());
   SilentSwitches switches(true, true);
   for (size_t i = 1; i < args.size(); ++i) {

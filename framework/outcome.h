@@ -4,6 +4,8 @@
 
 // ERROR_SUCCESS_REBOOT_REQUIRED: done, and finished by the next restart.
 constexpr unsigned long kRestartRequired = 3010;
+// ERROR_FAIL_NOACTION_REBOOT: nothing done, a restart must come first.
+constexpr unsigned long kRestartFirst = 350;
 
 // The run's outcome with one more step's: the first error stays, and a
 // restart a step needs stays unless an error comes.

@@ -33,8 +33,8 @@ std::wstring PendingOperations() {
   DWORD size = 0;
   if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
     list.resize(size / sizeof(wchar_t));
-    if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                           reinterpret_cast<BYTE*>(list.data()), &size) != ERROR_SUCCESS)
+    if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(list.data()),
+                           &size) != ERROR_SUCCESS)
       list.clear();
   }
   ::RegCloseKey(key);
@@ -223,12 +223,15 @@ TEST_F(InstallerFaults, DeleteRemovesOnlyTheModelsFilesAndGoesPastAHeldOne) {
 }
 
 // The unattended removal with a driver file the system holds: 3010 and the
-// file listed for the restart; the next removal has nothing to do; once the
-// file is let go, a removal deletes it.
+// file listed for the restart; the next removal has nothing to do; no
+// installation before the restart; once the file is let go, a removal
+// deletes it.
 TEST_F(InstallerFaults, DeleteCourseLeavesAHeldFileToTheRestartThenHasNothingToDo) {
   const std::string exe = "\"" + WinPath(PLOTINST_EXE_UNIX) + "\" ";
   const std::string log = m_work + "\\delete.log";
-  auto run = [&](const std::string& args) { return RunWithoutAnyWindow(WinPath(PLOTINST_EXE_UNIX), exe + args, m_work); };
+  auto run = [&](const std::string& args) {
+    return RunWithoutAnyWindow(WinPath(PLOTINST_EXE_UNIX), exe + args, m_work);
+  };
   ASSERT_EQ(run("/Install /Port LPT1:"), 0);
   const std::string held = DriverFile("\\3", kPackage[0].driverFile);
   m_held.emplace_back(::CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -246,7 +249,13 @@ TEST_F(InstallerFaults, DeleteCourseLeavesAHeldFileToTheRestartThenHasNothingToD
   EXPECT_NE(lines.find(held + " held, already to be deleted at the next restart: 0 "), std::string::npos) << lines;
   EXPECT_NE(lines.find("nothing to do: 0 "), std::string::npos) << lines;
 
+  // Installed before the restart, the driver would lose that file at it.
   m_held.clear();
+  const DriverFolders before = Snap();
+  EXPECT_EQ(run("/Install /Port LPT1:"), 350);  // ERROR_FAIL_NOACTION_REBOOT
+  EXPECT_FALSE(DriverRegistered(kEnvironment));
+  EXPECT_TRUE(Unchanged(before.x86, Snap().x86));
+  // Let go, the file is deleted at once.
   EXPECT_TRUE(FileExists(held));
   EXPECT_EQ(run("/Delete"), 0);
   EXPECT_FALSE(FileExists(held));

@@ -616,9 +616,8 @@ TEST_F(InstallerInstall, SilentDeleteCourse) {
   // Nothing installed, nothing to do, said in a log named outside the code
   // page, given as Windows gives it: under that very name and no other.
   const std::wstring wideLog = Wide(m_work) + L"\\\u0141\u00f3d\u017a \u65e5\u672c.log";
-  EXPECT_EQ(RunWithoutAnyWindow(Wide(Exe()), L"\"" + Wide(Exe()) + L"\" /Delete /Log \"" + wideLog + L"\"",
-                                Wide(m_work)),
-            0);
+  EXPECT_EQ(
+      RunWithoutAnyWindow(Wide(Exe()), L"\"" + Wide(Exe()) + L"\" /Delete /Log \"" + wideLog + L"\"", Wide(m_work)), 0);
   WIN32_FIND_DATAW found{};
   HANDLE search = ::FindFirstFileW((Wide(m_work) + L"\\*.log").c_str(), &found);
   ASSERT_NE(search, INVALID_HANDLE_VALUE);
@@ -700,8 +699,8 @@ std::ostream& operator<<(std::ostream& out, const Scaling& s) {
 INT_PTR CALLBACK NoDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 SIZE TemplateBaseUnits() {
-  HWND dialog =
-      ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PLOTINST_DIALOG), nullptr, NoDialogProc, 0);
+  HWND dialog = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PLOTINST_DIALOG), nullptr,
+                                     NoDialogProc, 0);
   RECT units = {0, 0, 4, 8};
   ::MapDialogRect(dialog, &units);
   ::DestroyWindow(dialog);

@@ -2,6 +2,8 @@
 // course. Platform-free.
 #pragma once
 
+#include "outcome.h"
+
 // Calls deployOne for every edition of the table in table order, each
 // whatever became of the ones before. deployOne gives 0 when its edition was
 // deployed or is not to be, else the error that failed it. The run's outcome
@@ -10,8 +12,7 @@ template <class Table, class DeployOne>
 unsigned long DeployInTableOrder(const Table& table, DeployOne&& deployOne) {
   unsigned long first = 0;
   for (const auto& edition : table) {
-    const unsigned long error = deployOne(edition);
-    if (first == 0) first = error;
+    first = MergeOutcome(first, deployOne(edition));
   }
   return first;
 }

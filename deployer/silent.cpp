@@ -4,6 +4,7 @@
 #include "edition_run.h"
 #include "host_detect.h"
 #include "module_swap.h"
+#include "outcome.h"
 #include "registration.h"
 #include "run_log.h"
 
@@ -64,6 +65,6 @@ DWORD RunSilentInstall(const SilentSwitches& switches) {
     log.Step(result, "scan for registered host editions");
   }
   // Deployed but not registered is still not all that was asked.
-  if (result == ERROR_SUCCESS) result = registration;
+  result = MergeOutcome(result, registration);
   return result;
 }

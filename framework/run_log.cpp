@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -22,13 +23,16 @@ void ErrorText(DWORD code, char (&text)[256]) {
 
 }  // namespace
 
-DWORD RunLog::Open(const char* path) {
+DWORD RunLog::Open(const wchar_t* path) {
   // A name the file system could not take whole is refused, not cut.
-  if (path == nullptr || path[0] == '\0') return ERROR_INVALID_NAME;
-  if (std::strlen(path) >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
-  UniqueFile file(::CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+  if (path == nullptr || path[0] == L'\0') return ERROR_INVALID_NAME;
+  if (std::wcslen(path) >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
+  UniqueFile file(::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return ::GetLastError();
+  // A log named after a port would send its lines to the plotter; a pipe or
+  // NUL is no record either.
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK) return ERROR_INVALID_PARAMETER;
   m_file = std::move(file);
   return ERROR_SUCCESS;
 }

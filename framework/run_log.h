@@ -10,8 +10,9 @@
 class RunLog {
  public:
   // Opens the file for appending, creating it when missing. 0, or the error
-  // that kept it from opening.
-  DWORD Open(const char* path);
+  // that kept it from opening; ERROR_INVALID_PARAMETER for anything but a
+  // file on a disk (a port, a pipe, NUL), which is never written to.
+  DWORD Open(const wchar_t* path);
 
   // Local time, the step (printf-style), and its result as the Win32 code
   // with the system's text for it. Nothing when the log is not open.

@@ -4,17 +4,27 @@ namespace {
 
 constexpr unsigned long kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+template <class Char>
+Char AsciiLower(Char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<Char>(c - 'A' + 'a') : c;
+}
+
+// Characters compared as their values, so a wide character outside ASCII
+// never equals a letter of the word.
+template <class Char>
+bool EqualsAsciiWord(const Char* text, const char* word) {
+  for (; *text && *word; ++text, ++word)
+    if (AsciiLower(*text) != static_cast<Char>(AsciiLower(*word))) return false;
+  return *text == 0 && *word == 0;
+}
 
 }  // namespace
 
-bool EqualsIgnoringCase(const char* text, const char* word) {
-  for (; *text && *word; ++text, ++word)
-    if (AsciiLower(*text) != AsciiLower(*word)) return false;
-  return *text == *word;
-}
+bool EqualsIgnoringCase(const char* text, const char* word) { return EqualsAsciiWord(text, word); }
 
-FrameworkSwitch FindFrameworkSwitch(const char* name) {
+bool EqualsIgnoringCase(const wchar_t* text, const char* word) { return EqualsAsciiWord(text, word); }
+
+FrameworkSwitch FindFrameworkSwitch(const wchar_t* name) {
   struct Known {
     const char* name;
     FrameworkSwitch which;
@@ -29,10 +39,11 @@ FrameworkSwitch FindFrameworkSwitch(const char* name) {
   return FrameworkSwitch::None;
 }
 
-void SilentSwitches::Take(const char* param, bool flag) {
+void SilentSwitches::Take(const wchar_t* param, bool flag) {
   if (m_awaiting != nullptr) {
     if (!flag) {
-      *m_awaiting = param;
+      m_awaiting->given = true;
+      m_awaiting->text = param;
       m_awaiting = nullptr;
       return;
     }
@@ -65,14 +76,14 @@ void SilentSwitches::Choose(SilentCourse course) {
   m_course = course;
 }
 
-void SilentSwitches::Expect(const char** value) {
-  if (*value != nullptr) m_malformed = true;
+void SilentSwitches::Expect(Value* value) {
+  if (value->given) m_malformed = true;
   m_awaiting = value;
 }
 
 unsigned long SilentSwitches::Error() const {
   if (m_malformed || m_foreign || m_course == SilentCourse::None) return kInvalidParameter;
   // A port means nothing to a removal.
-  if (m_course == SilentCourse::Delete && m_port != nullptr) return kInvalidParameter;
+  if (m_course == SilentCourse::Delete && m_port.given) return kInvalidParameter;
   return 0;
 }

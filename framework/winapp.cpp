@@ -1,8 +1,9 @@
 #include "winapp.h"
 
-#include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "command_line.h"
 #include "wnd.h"
 
 namespace {
@@ -11,7 +12,7 @@ LONG g_appLocks = 0;
 BOOL g_userCtrl = TRUE;
 }  // namespace
 
-void CCommandLineInfo::ParseParam(const char* pszParam, BOOL bFlag, BOOL) {
+void CCommandLineInfo::ParseParam(const wchar_t* pszParam, BOOL bFlag, BOOL) {
   if (!bFlag) return;
   switch (FindFrameworkSwitch(pszParam)) {
     case FrameworkSwitch::Embedding:
@@ -31,7 +32,7 @@ void CCommandLineInfo::ParseParam(const char* pszParam, BOOL bFlag, BOOL) {
   }
 }
 
-void CSilentCommandLineInfo::ParseParam(const char* pszParam, BOOL bFlag, BOOL bLast) {
+void CSilentCommandLineInfo::ParseParam(const wchar_t* pszParam, BOOL bFlag, BOOL bLast) {
   CCommandLineInfo::ParseParam(pszParam, bFlag, bLast);
   m_silent.Take(pszParam, bFlag != FALSE);
   if (bLast) m_silent.Finish();
@@ -59,10 +60,11 @@ int CWinApp::Run() {
 }
 
 void CWinApp::ParseCommandLine(CCommandLineInfo& rCmdInfo) {
-  for (int i = 1; i < __argc; ++i) {
-    const char* param = __argv[i];
-    const BOOL flag = param[0] == '-' || param[0] == '/';
-    rCmdInfo.ParseParam(flag ? param + 1 : param, flag, i == __argc - 1);
+  const std::vector<std::wstring> args = SplitCommandLine(::GetCommandLineW());
+  for (size_t i = 1; i < args.size(); ++i) {
+    const wchar_t* param = args[i].c_str();
+    const BOOL flag = param[0] == L'-' || param[0] == L'/';
+    rCmdInfo.ParseParam(flag ? param + 1 : param, flag, i + 1 == args.size());
   }
 }
 

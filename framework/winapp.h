@@ -14,8 +14,9 @@ class CCommandLineInfo {
  public:
   enum ShellCommand { FileNew, AppRegister, AppUnregister, FileNothing = -1 };
   virtual ~CCommandLineInfo() = default;
-  // One argument of the command line; bFlag when it began with '-' or '/'.
-  virtual void ParseParam(const char* pszParam, BOOL bFlag, BOOL bLast);
+  // One argument of the command line, without the '-' or '/' it began with
+  // when bFlag.
+  virtual void ParseParam(const wchar_t* pszParam, BOOL bFlag, BOOL bLast);
 
   BOOL m_bRunEmbedded = FALSE;
   BOOL m_bRunAutomated = FALSE;
@@ -26,7 +27,7 @@ class CCommandLineInfo {
 class CSilentCommandLineInfo : public CCommandLineInfo {
  public:
   CSilentCommandLineInfo(bool knowsDelete, bool knowsPort) : m_silent(knowsDelete, knowsPort) {}
-  void ParseParam(const char* pszParam, BOOL bFlag, BOOL bLast) override;
+  void ParseParam(const wchar_t* pszParam, BOOL bFlag, BOOL bLast) override;
 
   SilentSwitches m_silent;
 };
@@ -42,6 +43,8 @@ class CWinApp : public CCmdTarget {
   // The message loop, until WM_QUIT; then ExitInstance.
   virtual int Run();
 
+  // Hands each argument of the command line to rCmdInfo. The line is read
+  // wide: a value outside the code page keeps every character.
   void ParseCommandLine(CCommandLineInfo& rCmdInfo);
   HICON LoadIcon(UINT nIDResource) const;
 

@@ -5,15 +5,19 @@
 // call can leave the window system locked): StopAnimation raises the stop
 // flag and the signal, and the thread ends by itself between two frames.
 //
-// The frames' place is given in pixels of the dialog's font at 96 dpi. The
-// program is DPI-aware, so at any other scaling the dialog grows with its
-// font while fixed pixels would not: the place and size are scaled by the
-// ratio of the dialog's base units to those of its font at 96 dpi.
+// The frames' place is given in pixels of the template's font at 96 dpi,
+// where a dialog unit is 1.5 pixels. It is kept in dialog units, as the
+// controls are, so it follows the dialog's font and scaling wherever the
+// controls go: at another dpi, and with a font of other metrics.
 #include "dialog.h"
 
 namespace {
 
 constexpr RECT kFrameAt96 = {175, 160, 175 + 122, 160 + 48};
+// Pixels per 4 horizontal and 8 vertical dialog units of the template's font
+// at 96 dpi: its base units.
+constexpr int kBaseXAt96 = 6, kBaseYAt96 = 12;
+
 constexpr DWORD kFramePauseMs = 300;
 // A frame is drawn in milliseconds; a thread still drawing after this long is
 // left running rather than waited for without end.
@@ -22,40 +26,18 @@ constexpr DWORD kStopWaitMs = 2000;
 constexpr int kInstallFrames[3] = {IDB_INSTALL_1, IDB_INSTALL_2, IDB_INSTALL_3};
 constexpr int kRemoveFrames[3] = {IDB_REMOVE_1, IDB_REMOVE_2, IDB_REMOVE_3};
 
-// Pixels per 4 horizontal and 8 vertical dialog units of a font, measured
-// as the dialog manager measures them; {0, 0} when it cannot be measured.
-SIZE BaseUnits(HDC dc, HFONT font) {
-  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-  HGDIOBJ previous = ::SelectObject(dc, font);
-  TEXTMETRICA metrics{};
-  SIZE letters{};
-  const bool measured = previous != nullptr && ::GetTextMetricsA(dc, &metrics) &&
-                        ::GetTextExtentPoint32A(dc, kLetters, sizeof kLetters - 1, &letters);
-  if (previous != nullptr) ::SelectObject(dc, previous);
-  if (!measured) return {0, 0};
-  return {(letters.cx / 26 + 1) / 2, metrics.tmHeight};
-}
-
 }  // namespace
 
+// The area is a fraction of a dialog unit off the unit grid (175 pixels are
+// 116 2/3 units), so it is mapped through the base units MapDialogRect gives
+// for 4 by 8 units, with one rounding as MapDialogRect's own.
 void CPLOTINSTDlg::PlaceAnimation() {
   m_frameRect = kFrameAt96;
   RECT units = {0, 0, 4, 8};
-  if (!::MapDialogRect(m_hWnd, &units)) return;
-  auto* font = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
-  // The wide form: the template's face name has no spelling in the ANSI code page.
-  LOGFONTW face{};
-  if (font == nullptr || ::GetObjectW(font, sizeof face, &face) != sizeof face) return;
-  CClientDC dc(this);
-  const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
-  if (dpi <= 0) return;
-  face.lfHeight = ::MulDiv(face.lfHeight, 96, dpi);
-  UniqueGdiObject fontAt96(::CreateFontIndirectW(&face));
-  if (!fontAt96) return;
-  const SIZE at96 = BaseUnits(dc, static_cast<HFONT>(fontAt96.get()));
-  if (at96.cx <= 0 || at96.cy <= 0) return;
-  m_frameRect = {::MulDiv(kFrameAt96.left, units.right, at96.cx), ::MulDiv(kFrameAt96.top, units.bottom, at96.cy),
-                 ::MulDiv(kFrameAt96.right, units.right, at96.cx), ::MulDiv(kFrameAt96.bottom, units.bottom, at96.cy)};
+  if (!::MapDialogRect(m_hWnd, &units) || units.right <= 0 || units.bottom <= 0) return;
+  m_frameRect = {::MulDiv(kFrameAt96.left, units.right, kBaseXAt96), ::MulDiv(kFrameAt96.top, units.bottom, kBaseYAt96),
+                 ::MulDiv(kFrameAt96.right, units.right, kBaseXAt96),
+                 ::MulDiv(kFrameAt96.bottom, units.bottom, kBaseYAt96)};
 }
 
 void CPLOTINSTDlg::DrawFrame(HDC dc, int resourceId) const {

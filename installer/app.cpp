@@ -59,7 +59,7 @@ BOOL CPLOTINSTApp::InitComServer() {
   }
   _Module.Init(ObjectMap, m_hInstance);
 
-  const ServerSwitch serverSwitch = FindServerSwitch(::GetCommandLineA());
+  const ServerSwitch serverSwitch = FindServerSwitch(::GetCommandLineW());
   if (serverSwitch != ServerSwitch::None) {
     // The exit status is the script's outcome. The server entries are those
     // of an empty class table, and the type library the installer does not

@@ -1,6 +1,5 @@
 #include "dialog.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "spooler.h"
@@ -51,10 +50,7 @@ BOOL CPLOTINSTDlg::OnInitDialog() {
   model.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kModelName));
   model.SendMessage(CB_SETCURSEL, 0);
 
-  const int port = FindPlotterUsbPort();
-  std::memset(m_usbPortName, 0, sizeof m_usbPortName);
-  if (port != -1) std::snprintf(m_usbPortName, sizeof m_usbPortName, "USB%03d", port);
-
+  PlotterUsbPortName(m_usbPortName);
   FillPortList();
   RefreshButtons();
   return TRUE;
@@ -90,10 +86,17 @@ void CPLOTINSTDlg::FitTitle() {
 }
 
 int CPLOTINSTDlg::IsDriverInstalled(const char* name) {
-  for (const DRIVER_INFO_1A& driver : spooler::EnumDrivers()) {
-    if (driver.pName != nullptr && std::strcmp(driver.pName, name) == 0) return 1;
+  bool installed = false;
+  return FindDriver(name, installed) == ERROR_SUCCESS && installed ? 1 : 0;
+}
+
+DWORD CPLOTINSTDlg::FindDriver(const char* name, bool& installed) {
+  installed = false;
+  const spooler::Records<DRIVER_INFO_1A> drivers = spooler::EnumDrivers();
+  for (const DRIVER_INFO_1A& driver : drivers) {
+    if (driver.pName != nullptr && std::strcmp(driver.pName, name) == 0) installed = true;
   }
-  return 0;
+  return drivers.Error();
 }
 
 void CPLOTINSTDlg::RefreshButtons() {

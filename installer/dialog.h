@@ -4,12 +4,15 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "afxwin.h"
 #include "handles.h"
+#include "outcome.h"
 #include "package.h"
 #include "res/resource.h"
 #include "run_log.h"
+#include "spooler.h"
 
 class CPLOTINSTDlg : public CDialog {
  public:
@@ -18,13 +21,28 @@ class CPLOTINSTDlg : public CDialog {
 
   BOOL DestroyWindow() override;
 
-  // 1 when the spooler has a printer driver of exactly this name.
+  // 1 when the spooler has a printer driver of exactly this name; 0 also
+  // when it refuses to list its drivers.
   static int IsDriverInstalled(const char* name);
+  // Whether the spooler has a printer driver of exactly this name: 0, or the
+  // spooler's refusal to list its drivers.
+  static DWORD FindDriver(const char* name, bool& installed);
   // Enables Install or Delete (and the port list) by whether the model is installed.
   void RefreshButtons();
 
   // The number of the plugged-in plotter's USB printer port, or -1.
   static int FindPlotterUsbPort();
+  // That port's name as the spooler lists it, or empty when no plotter is found.
+  static void PlotterUsbPortName(char (&name)[255]);
+  // The spooler's ports that the list offers, in the spooler's order, and
+  // the one to preselect: the port named usbPortName, else the first.
+  struct PortList {
+    spooler::Records<PORT_INFO_1A> ports;
+    std::vector<const char*> names;  // in the records
+    int selected = 0;
+  };
+  // 0, or the spooler's refusal to list its ports.
+  static DWORD ListPorts(const char* usbPortName, PortList& list);
   void FillPortList();
   void OnPortChanged();
   void OnConfig();
@@ -39,22 +57,25 @@ class CPLOTINSTDlg : public CDialog {
   // the source cannot be read whole or the destination cannot be written.
   static bool UnscrambleCopy(const char* source, const char* destination);
 
-  // What the steps of an Install or a Delete came to: 0 or the Win32 error
-  // of the first step that failed, and whether the step that decides the
-  // dialog's message (the printer added, the driver removed) succeeded.
+  // What the steps of an Install or a Delete came to: 0, 3010 when a
+  // restart finishes them, or the Win32 error of the first step that
+  // failed; whether the step that decides the dialog's message (the printer
+  // added, the driver removed) succeeded; whether anything was changed.
   struct StepsResult {
     DWORD error = ERROR_SUCCESS;
     bool succeeded = false;
-    // A step's outcome: the first error stays.
-    void Note(DWORD stepError) {
-      if (error == ERROR_SUCCESS) error = stepError;
-    }
+    bool changed = false;
+    void Note(DWORD stepError) { error = MergeOutcome(error, stepError); }
   };
   // The steps of Install and of Delete, touching no window, so that the
   // dialog and the unattended courses share them; each goes to the log.
   static StepsResult InstallModel(const char* model, const ModelFiles* files, const char* port, bool comDefaults,
                                   RunLog& log);
   static StepsResult RemoveModel(const char* model, const ModelFiles* files, RunLog& log);
+  // The last step of Delete: the model's files in the driver directory and
+  // its subfolder 3, and plotsvc.dll. A file the system still holds is
+  // deleted at the next restart.
+  static void RemoveDriverFiles(const ModelFiles& files, StepsResult& result, RunLog& log);
 
   // The result of the last Install or Delete; cancelled while there was none.
   DWORD m_exitCode = ERROR_CANCELLED;
@@ -102,7 +123,7 @@ class CPLOTINSTDlg : public CDialog {
  private:
   // Widens the title, and the dialog with it, where its text would wrap.
   void FitTitle();
-  // Scales the frames' place from the template's font at 96 dpi to the dialog's.
+  // Maps the frames' place from the template's font at 96 dpi through the dialog's units.
   void PlaceAnimation();
   // Asks the animation thread to end and waits up to waitMs. True when no thread runs.
   bool EndAnimationThread(DWORD waitMs);

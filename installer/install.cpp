@@ -6,6 +6,7 @@
 #include "dialog.h"
 #include "package.h"
 #include "port_filter.h"
+#include "restart_removal.h"
 #include "spooler.h"
 #include "win32_error.h"
 
@@ -84,6 +85,15 @@ CPLOTINSTDlg::StepsResult CPLOTINSTDlg::InstallModel(const char* model, const Mo
   }
   result.Note(directoryError);
   if (result.error != ERROR_SUCCESS) return result;
+
+  // A removal left a file of the model to be deleted at the next restart:
+  // installed now, the driver would lose it then. The restart comes first.
+  char pending[512];
+  if (FindPendingDriverFile(directory, *files, pending)) {
+    log.Step(kRestartFirst, "%s to be deleted at the next restart", pending);
+    result.Note(kRestartFirst);
+    return result;
+  }
 
   // The driver is registered only from three complete files.
   const std::pair<const char*, const char*> copies[] = {

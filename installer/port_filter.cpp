@@ -1,5 +1,6 @@
 #include "port_filter.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -18,6 +19,11 @@ bool IsListedPort(const char* name) {
 bool IsComPort(const char* name) { return StartsWith(name, "COM"); }
 
 bool IsConfigurablePort(const char* name) { return StartsWith(name, "COM") || StartsWith(name, "LPT"); }
+
+void FormatUsbPortName(int port, char (&name)[255]) {
+  std::memset(name, 0, sizeof name);
+  if (port != -1) std::snprintf(name, sizeof name, "USB%03d", port);
+}
 
 bool IsPlausiblePortName(const char* name) {
   for (std::size_t i = 0; i < 256; ++i) {

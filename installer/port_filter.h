@@ -9,6 +9,10 @@ bool IsComPort(const char* name);
 // A serial or parallel port, whose configuration dialog the spooler offers.
 bool IsConfigurablePort(const char* name);
 
+// The name of USB printer port number `port` as the spooler lists it: "USB"
+// and the number, at least three digits; empty for -1 (no port).
+void FormatUsbPortName(int port, char (&name)[255]);
+
 // A name a spooler port could have: shorter than the list's 256-byte
 // entries, and no control characters.
 bool IsPlausiblePortName(const char* name);

@@ -58,14 +58,27 @@ int CPLOTINSTDlg::FindPlotterUsbPort() {
   return -1;
 }
 
-void CPLOTINSTDlg::FillPortList() {
-  CWnd list = GetDlgItem(IDC_PORT);
-  PortSelection selection(m_usbPortName);
-  for (const PORT_INFO_1A& port : spooler::EnumPorts()) {
-    if (port.pName != nullptr && selection.Offer(port.pName))
-      list.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(port.pName));
+void CPLOTINSTDlg::PlotterUsbPortName(char (&name)[255]) { FormatUsbPortName(FindPlotterUsbPort(), name); }
+
+DWORD CPLOTINSTDlg::ListPorts(const char* usbPortName, PortList& list) {
+  list.ports = spooler::EnumPorts();
+  PortSelection selection(usbPortName);
+  for (const PORT_INFO_1A& port : list.ports) {
+    // A name longer than the list's 256-byte entries could never be read back.
+    if (port.pName != nullptr && std::strlen(port.pName) < 256 && selection.Offer(port.pName))
+      list.names.push_back(port.pName);
   }
-  list.SendMessage(CB_SETCURSEL, selection.Selected());
+  list.selected = selection.Selected();
+  return list.ports.Error();
+}
+
+void CPLOTINSTDlg::FillPortList() {
+  CWnd combo = GetDlgItem(IDC_PORT);
+  // A spooler that refuses to list its ports leaves the list empty.
+  PortList list;
+  ListPorts(m_usbPortName, list);
+  for (const char* name : list.names) combo.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+  combo.SendMessage(CB_SETCURSEL, list.selected);
   OnPortChanged();
 }
 

@@ -2,17 +2,67 @@
 // driver files from the driver directory and its subfolder 3.
 #include "dialog.h"
 #include "package.h"
+#include "restart_removal.h"
 #include "spooler.h"
 #include "win32_error.h"
 
 namespace {
 
-// Deletes a file the removal owns; one already gone counts as deleted.
-DWORD DeleteOwnedFile(const char* path, RunLog& log) {
-  DWORD error = ::DeleteFileA(path) ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
-  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) error = ERROR_SUCCESS;
+// A file the system holds: still loaded or open without delete sharing.
+bool IsHeld(const char* path, DWORD deleteError) {
+  if (deleteError != ERROR_SHARING_VIOLATION && deleteError != ERROR_ACCESS_DENIED) return false;
+  const DWORD attributes = ::GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Deletes a file the removal owns. One already gone is no change; one the
+// system holds is deleted at the next restart, as setup programs do.
+void RemoveOwnedFile(const char* path, CPLOTINSTDlg::StepsResult& result, RunLog& log) {
+  if (::DeleteFileA(path)) {
+    log.Step(ERROR_SUCCESS, "delete %s", path);
+    result.changed = true;
+    return;
+  }
+  DWORD error = LastErrorOr(ERROR_GEN_FAILURE);
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+    log.Step(ERROR_SUCCESS, "no %s to delete", path);
+    return;
+  }
+  if (IsHeld(path, error)) {
+    if (IsPendingDeletion(path)) {
+      log.Step(ERROR_SUCCESS, "%s held, already to be deleted at the next restart", path);
+      return;
+    }
+    if (::MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+      log.Step(kRestartRequired, "%s held, to be deleted at the next restart", path);
+      result.changed = true;
+      result.Note(kRestartRequired);
+      return;
+    }
+    error = LastErrorOr(ERROR_GEN_FAILURE);
+  }
   log.Step(error, "delete %s", path);
-  return error;
+  result.Note(error);
+}
+
+// Removes the printer of the model's name. None there is no failure: the
+// driver's removal decides.
+void RemovePrinter(const char* model, CPLOTINSTDlg::StepsResult& result, RunLog& log) {
+  spooler::DeletePrinterConnection(model);
+  spooler::UniquePrinter printer = spooler::OpenPrinterForDeletion(model);
+  if (!printer) {
+    const DWORD error = LastErrorOr(ERROR_INVALID_PRINTER_NAME);
+    if (error == ERROR_INVALID_PRINTER_NAME) {
+      log.Step(ERROR_SUCCESS, "no printer \"%s\" to delete", model);
+    } else {
+      log.Step(error, "open printer \"%s\" to delete it", model);
+      result.Note(error);
+    }
+    return;
+  }
+  const DWORD error = spooler::DeletePrinter(printer.get()) ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
+  log.Step(error, "delete printer \"%s\"", model);
+  result.Note(error);
 }
 
 }  // namespace
@@ -30,24 +80,24 @@ CPLOTINSTDlg::StepsResult CPLOTINSTDlg::RemoveModel(const char* model, const Mod
   StepsResult result;
   if (files == nullptr) {
     log.Step(ERROR_INVALID_INDEX, "model \"%s\" in the model table", model);
-    result.error = ERROR_INVALID_INDEX;
+    result.Note(ERROR_INVALID_INDEX);
     return result;
   }
-
-  // A missing connection or printer is no failure: the driver decides.
-  spooler::DeletePrinterConnection(model);
-  DWORD printerError = ERROR_SUCCESS;
-  if (spooler::UniquePrinter printer = spooler::OpenPrinterForDeletion(model)) spooler::DeletePrinter(printer.get());
-  else printerError = LastErrorOr(ERROR_INVALID_PRINTER_NAME);
-  log.Step(printerError, "delete printer \"%s\"", model);
+  RemovePrinter(model, result, log);
   if (!spooler::DeleteDriver(model)) {
-    result.error = LastErrorOr(ERROR_GEN_FAILURE);
-    log.Step(result.error, "delete printer driver \"%s\"", model);
+    const DWORD error = LastErrorOr(ERROR_GEN_FAILURE);
+    log.Step(error, "delete printer driver \"%s\"", model);
+    result.Note(error);
     return result;
   }
   log.Step(ERROR_SUCCESS, "delete printer driver \"%s\"", model);
   result.succeeded = true;
+  result.changed = true;
+  RemoveDriverFiles(*files, result, log);
+  return result;
+}
 
+void CPLOTINSTDlg::RemoveDriverFiles(const ModelFiles& files, StepsResult& result, RunLog& log) {
   char system[512];
   char plotsvc[512];
   const UINT n = ::GetSystemDirectoryA(system, sizeof system);
@@ -58,20 +108,20 @@ CPLOTINSTDlg::StepsResult CPLOTINSTDlg::RemoveModel(const char* model, const Mod
   char directory[256];
   const bool haveDirectory = spooler::GetDriverDirectory(directory);
   if (!haveDirectory) {
-    result.Note(LastErrorOr(ERROR_PATH_NOT_FOUND));
-    log.Step(result.error, "driver directory");
+    const DWORD error = LastErrorOr(ERROR_PATH_NOT_FOUND);
+    log.Step(error, "driver directory");
+    result.Note(error);
   }
   DriverPaths paths;
-  if (haveDirectory && BuildDriverPaths(paths, directory, "", *files)) {
-    result.Note(DeleteOwnedFile(paths.driver, log));
-    result.Note(DeleteOwnedFile(paths.data, log));
-    result.Note(DeleteOwnedFile(paths.config, log));
+  if (haveDirectory && BuildDriverPaths(paths, directory, "", files)) {
+    RemoveOwnedFile(paths.driver, result, log);
+    RemoveOwnedFile(paths.data, result, log);
+    RemoveOwnedFile(paths.config, result, log);
   }
-  if (havePlotsvc) result.Note(DeleteOwnedFile(plotsvc, log));
-  if (haveDirectory && BuildDriverPaths(paths, directory, "\\3", *files)) {
-    result.Note(DeleteOwnedFile(paths.driver, log));
-    result.Note(DeleteOwnedFile(paths.data, log));
-    result.Note(DeleteOwnedFile(paths.config, log));
+  if (havePlotsvc) RemoveOwnedFile(plotsvc, result, log);
+  if (haveDirectory && BuildDriverPaths(paths, directory, "\\3", files)) {
+    RemoveOwnedFile(paths.driver, result, log);
+    RemoveOwnedFile(paths.data, result, log);
+    RemoveOwnedFile(paths.config, result, log);
   }
-  return result;
 }

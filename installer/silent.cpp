@@ -1,52 +1,76 @@
 #include "silent.h"
 
-#include <cstdio>
 #include <cstring>
-#include <vector>
+#include <cwchar>
 
 #include "dialog.h"
 #include "package.h"
 #include "port_filter.h"
 #include "run_log.h"
-#include "spooler.h"
 
 namespace {
 
-// The port the dialog would preselect, or the one asked for exactly as the
-// spooler lists it; ERROR_UNKNOWN_PORT when no listed port is that one.
-DWORD ChoosePort(const char* requested, char (&port)[256]) {
-  port[0] = '\0';
-  if (requested != nullptr && !IsPlausiblePortName(requested)) return ERROR_UNKNOWN_PORT;
-  char usbPortName[255] = "";
-  const int usb = requested == nullptr ? CPLOTINSTDlg::FindPlotterUsbPort() : -1;
-  if (usb != -1) std::snprintf(usbPortName, sizeof usbPortName, "USB%03d", usb);
+// The port name asked for, spelt in the code page the spooler lists its
+// ports in. False when it has no exact spelling there: the nearest spelling
+// could name another port, and no listed port can be this one.
+bool SpellAsListed(const wchar_t* requested, char (&name)[256]) {
+  name[0] = '\0';
+  if (::WideCharToMultiByte(CP_ACP, 0, requested, -1, name, sizeof name, nullptr, nullptr) <= 0) {
+    name[0] = '\0';
+    return false;
+  }
+  wchar_t back[256];
+  const int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, back, 256);
+  return n > 0 && std::wcscmp(back, requested) == 0 && IsPlausiblePortName(name);
+}
 
-  const spooler::Records<PORT_INFO_1A> ports = spooler::EnumPorts();
-  PortSelection selection(usbPortName);
-  std::vector<const char*> listed;
-  for (const PORT_INFO_1A& info : ports) {
-    // A name the dialog's list could not show is not offered here either.
-    if (info.pName == nullptr || std::strlen(info.pName) >= sizeof port || !selection.Offer(info.pName)) continue;
-    listed.push_back(info.pName);
+// The port the dialog would preselect, or the one asked for exactly as the
+// spooler lists it. ERROR_UNKNOWN_PORT when no listed port is that one, or
+// the spooler's refusal to list its ports.
+DWORD ChoosePort(const wchar_t* requested, char (&port)[256], RunLog& log) {
+  port[0] = '\0';
+  char asked[256] = "";
+  if (requested != nullptr && !SpellAsListed(requested, asked)) {
+    log.Step(ERROR_UNKNOWN_PORT, "port asked for");
+    return ERROR_UNKNOWN_PORT;
+  }
+  char usbPortName[255] = "";
+  if (requested == nullptr) CPLOTINSTDlg::PlotterUsbPortName(usbPortName);
+  CPLOTINSTDlg::PortList list;
+  if (const DWORD error = CPLOTINSTDlg::ListPorts(usbPortName, list)) {
+    log.Step(error, "list the spooler's ports");
+    return error;
   }
   const char* chosen = nullptr;
   if (requested == nullptr) {
-    if (!listed.empty()) chosen = listed[static_cast<size_t>(selection.Selected())];
+    if (!list.names.empty()) chosen = list.names[static_cast<size_t>(list.selected)];
   } else {
-    for (const char* name : listed)
-      if (std::strcmp(name, requested) == 0) chosen = name;
+    for (const char* name : list.names)
+      if (std::strcmp(name, asked) == 0) chosen = name;
   }
-  if (chosen == nullptr) return ERROR_UNKNOWN_PORT;
+  if (chosen == nullptr) {
+    log.Step(ERROR_UNKNOWN_PORT, "port %s", requested != nullptr ? asked : "to preselect");
+    return ERROR_UNKNOWN_PORT;
+  }
+  // Listed names are shorter than the list's entries.
   std::memcpy(port, chosen, std::strlen(chosen) + 1);
+  log.Step(ERROR_SUCCESS, "port %s", port);
   return ERROR_SUCCESS;
 }
 
-DWORD SilentInstall(const char* requestedPort, RunLog& log) {
+// Whether the model's driver is installed: 0, or the spooler's refusal to tell.
+DWORD FindModelDriver(bool& installed, RunLog& log) {
+  const DWORD error = CPLOTINSTDlg::FindDriver(kModelName, installed);
+  if (error != ERROR_SUCCESS) log.Step(error, "list the printer drivers");
+  return error;
+}
+
+DWORD SilentInstall(const wchar_t* requestedPort, RunLog& log) {
   char port[256];
-  const DWORD portError = ChoosePort(requestedPort, port);
-  log.Step(portError, "port %s", portError == ERROR_SUCCESS ? port : (requestedPort ? "asked for" : "to preselect"));
-  if (portError != ERROR_SUCCESS) return portError;
-  if (CPLOTINSTDlg::IsDriverInstalled(kModelName)) {
+  if (const DWORD error = ChoosePort(requestedPort, port, log)) return error;
+  bool installed = false;
+  if (const DWORD error = FindModelDriver(installed, log)) return error;
+  if (installed) {
     log.Step(ERROR_SUCCESS, "printer driver \"%s\" already installed, nothing to do", kModelName);
     return ERROR_SUCCESS;
   }
@@ -55,12 +79,22 @@ DWORD SilentInstall(const char* requestedPort, RunLog& log) {
   return result.error;
 }
 
+// With the driver gone, files an earlier removal could not delete are still
+// its own to finish: nothing is to do only when every file is gone or
+// already deleted at the next restart.
 DWORD SilentDelete(RunLog& log) {
-  if (!CPLOTINSTDlg::IsDriverInstalled(kModelName)) {
-    log.Step(ERROR_SUCCESS, "no printer driver \"%s\" installed, nothing to do", kModelName);
-    return ERROR_SUCCESS;
+  bool installed = false;
+  if (const DWORD error = FindModelDriver(installed, log)) return error;
+  CPLOTINSTDlg::StepsResult result;
+  if (installed) {
+    result = CPLOTINSTDlg::RemoveModel(kModelName, ModelFilesAt(0), log);
+  } else {
+    CPLOTINSTDlg::RemoveDriverFiles(*ModelFilesAt(0), result, log);
+    if (!result.changed && result.error == ERROR_SUCCESS) {
+      log.Step(ERROR_SUCCESS, "no printer driver \"%s\" installed and no file of it left, nothing to do", kModelName);
+      return ERROR_SUCCESS;
+    }
   }
-  const CPLOTINSTDlg::StepsResult result = CPLOTINSTDlg::RemoveModel(kModelName, ModelFilesAt(0), log);
   log.Step(result.error, "delete");
   return result.error;
 }

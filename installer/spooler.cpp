@@ -61,18 +61,9 @@ char kOwnEnvironment[] = "Windows x64";
 char* const kCallerEnvironment = nullptr;
 #endif
 
-// Sizing call, exactly that many zero-filled bytes, filling call. A record
-// count the buffer cannot hold is taken as no records.
-template <class Record, class Enumerate>
-Records<Record> EnumerateRecords(Enumerate enumerate) {
-  DWORD needed = 0, count = 0;
-  if (!enumerate(nullptr, 0, &needed, &count)) ::GetLastError();
-  auto buffer = std::make_unique<BYTE[]>(needed ? needed : 1);  // value-initialised: zero-filled
-  count = 0;
-  DWORD filled = 0;
-  if (!enumerate(buffer.get(), needed, &filled, &count)) count = 0;
-  if (static_cast<unsigned long long>(count) * sizeof(Record) > needed) count = 0;
-  return Records<Record>(std::move(buffer), count);
+template <class Record, class Enumerator>
+Records<Record> EnumerateRecords(Enumerator enumerate) {
+  return Records<Record>(Enumerate(sizeof(Record), enumerate, [] { return ::GetLastError(); }));
 }
 
 }  // namespace
@@ -141,7 +132,7 @@ UniquePrinter OpenPrinterForDeletion(const char* printerName) {
   return UniquePrinter(printer);
 }
 
-void DeletePrinter(HANDLE printer) { Call(Api().DeletePrinter, printer); }
+bool DeletePrinter(HANDLE printer) { return Call(Api().DeletePrinter, printer) != FALSE; }
 
 void ClosePrinter(HANDLE printer) { Call(Api().ClosePrinter, printer); }
 

@@ -5,8 +5,9 @@
 #include <windows.h>
 #include <winspool.h>
 
-#include <memory>
+#include <utility>
 
+#include "enumeration.h"
 #include "handles.h"
 
 namespace spooler {
@@ -20,20 +21,20 @@ struct PrinterTraits {
 using UniquePrinter = UniqueHandle<HANDLE, PrinterTraits>;
 
 // An enumeration's records, in a zero-filled buffer of the size the spooler
-// asked for; the buffer frees itself.
+// asked for, or the error that left none; the buffer frees itself.
 template <class Record>
 class Records {
  public:
   Records() = default;
-  Records(std::unique_ptr<BYTE[]> buffer, DWORD count)
-      : m_buffer(std::move(buffer)), m_count(count) {}
-  const Record* begin() const { return reinterpret_cast<const Record*>(m_buffer.get()); }
-  const Record* end() const { return begin() + m_count; }
-  DWORD size() const { return m_count; }
+  explicit Records(Enumeration enumeration) : m_enumeration(std::move(enumeration)) {}
+  const Record* begin() const { return reinterpret_cast<const Record*>(m_enumeration.buffer.get()); }
+  const Record* end() const { return begin() + m_enumeration.count; }
+  DWORD size() const { return m_enumeration.count; }
+  // 0, or the spooler's refusal to list.
+  DWORD Error() const { return m_enumeration.error; }
 
  private:
-  std::unique_ptr<BYTE[]> m_buffer;
-  DWORD m_count = 0;
+  Enumeration m_enumeration;
 };
 
 Records<DRIVER_INFO_1A> EnumDrivers();
@@ -53,7 +54,7 @@ DWORD SetPrinterData(HANDLE printer, const char* valueName, DWORD type, const vo
 void DeletePrinterConnection(const char* printerName);
 // A handle with the right to delete the printer, or none.
 UniquePrinter OpenPrinterForDeletion(const char* printerName);
-void DeletePrinter(HANDLE printer);
+bool DeletePrinter(HANDLE printer);
 bool DeleteDriver(const char* driverName);
 
 }  // namespace spooler

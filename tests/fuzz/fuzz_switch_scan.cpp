@@ -1,8 +1,12 @@
-// The installer's registration switch scan on any command line.
+// The installer's registration switch scan, and the splitting of the wide
+// command line into the unattended courses' switches, on any command line.
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "command_line.h"
+#include "silent_switches.h"
 #include "switch_scan.h"
 
 namespace {
@@ -25,10 +29,25 @@ bool EndsWithSwitch(const std::string& line, const char* word) {
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   std::string line(reinterpret_cast<const char*>(data), size);
   line.resize(std::strlen(line.c_str()));  // the command line ends at its first zero
-  const ServerSwitch found = FindServerSwitch(line.c_str());
+  // Each byte as a wide character, as a code page of single bytes would give it.
+  const std::wstring wide(line.begin(), line.end());
+  const ServerSwitch found = FindServerSwitch(wide.c_str());
   // A switch is recognised exactly when the line ends with it.
   const bool unreg = EndsWithSwitch(line, "unregserver");
   const bool reg = !unreg && EndsWithSwitch(line, "regserver");
   if ((found == ServerSwitch::Unregister) != unreg || (found == ServerSwitch::Register) != reg) std::abort();
+
+  // The same line split and scanned as the framework does: no argument holds
+  // more characters than the line.
+  const std::vector<std::wstring> args = SplitCommandLine(wide.c_str());
+  SilentSwitches switches(true, true);
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i].size() > wide.size()) std::abort();
+    const wchar_t* arg = args[i].c_str();
+    const bool flag = arg[0] == L'-' || arg[0] == L'/';
+    switches.Take(flag ? arg + 1 : arg, flag);
+  }
+  switches.Finish();
+  if (switches.Requested() && switches.Error() != 0 && switches.Error() != 87) std::abort();
   return 0;
 }

@@ -27,9 +27,17 @@ TEST(PortFilter, ListsOnlyTheFourPrefixesCaseSensitively) {
 }
 
 TEST(PortFilter, PreselectsThePlotterPortByItsEntryPosition) {
-  auto [listed, selected] = Fill({"NE01:", "NE02:", "COM1:", "COM2:", "USB007", "FILE:"}, "USB007");
+  char usb[255];
+  FormatUsbPortName(7, usb);
+  auto [listed, selected] = Fill({"NE01:", "NE02:", "COM1:", "COM2:", "USB007", "FILE:"}, usb);
   ASSERT_EQ(listed.size(), 4u);
   EXPECT_EQ(listed[selected], "USB007");
+  FormatUsbPortName(1234, usb);
+  EXPECT_STREQ(usb, "USB1234");
+  // No plotter: no name, and the first entry is preselected.
+  FormatUsbPortName(-1, usb);
+  EXPECT_STREQ(usb, "");
+  EXPECT_EQ(Fill({"COM1:", "USB001"}, usb).second, 0);
 }
 
 TEST(PortFilter, TheWholeNameMustAgree) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "dialog.h"
+#include "handles.h"
 #include "process_resources.h"
 #include "screen.h"
 #include "support.h"
@@ -28,43 +29,74 @@ class HostedDialog : public CPLOTINSTDlg {
   using CPLOTINSTDlg::m_stopRequested;
 };
 
-constexpr int kFrameX = 175, kFrameY = 160;
-constexpr COLORREF kBackground = RGB(236, 233, 216);
-constexpr COLORREF kSky = RGB(150, 200, 246);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kFolder = RGB(110, 168, 236);
-constexpr COLORREF kBinGreen = RGB(36, 160, 64);
+// Which frame the screen shows at the animation's place; 0 for anything
+// else. A few pixels tell the seven apart, compared with the frames as the
+// dialog itself draws them, at its place and stretched to its size.
+class FrameReader {
+ public:
+  explicit FrameReader(const HostedDialog& dialog) : m_dialog(dialog) {
+    HDC screen = ::GetDC(dialog.m_hWnd);
+    RECT client;
+    ::GetClientRect(dialog.m_hWnd, &client);
+    for (int id = IDB_INSTALL_1; id <= IDB_BLANK; ++id) {
+      UniqueMemoryDc memory(::CreateCompatibleDC(screen));
+      UniqueGdiObject bitmap(::CreateCompatibleBitmap(screen, client.right, client.bottom));
+      HGDIOBJ previous = ::SelectObject(memory.get(), bitmap.get());
+      dialog.DrawFrame(memory.get(), id);
+      m_frames.push_back({id, PixelsOf(memory.get())});
+      ::SelectObject(memory.get(), previous);
+    }
+    ::ReleaseDC(dialog.m_hWnd, screen);
+  }
 
-// Which frame the screen shows at the animation's place, from the pixels that
-// tell the seven apart; 0 for anything else.
-int FrameOnScreen(HWND dialog) {
-  HDC dc = ::GetDC(dialog);
-  auto at = [&](int x, int y) { return ::GetPixel(dc, kFrameX + x, kFrameY + y); };
-  const COLORREF doc = at(20, 24), flight = at(60, 19), arrival = at(95, 9), target = at(100, 35), corner = at(0, 0);
-  ::ReleaseDC(dialog, dc);
-  if (corner != kBackground) return 0;
-  if (doc == kBackground && flight == kBackground && arrival == kBackground && target == kBackground) return 152;
-  if (doc != kSky) return 0;
-  int step = 0;
-  if (flight == kBackground && arrival == kBackground)
-    step = 1;
-  else if (flight == kSky && arrival == kBackground)
-    step = 2;
-  else if (flight == kSky && arrival == kWhite)
-    step = 3;
-  if (step == 0) return 0;
-  if (target == kFolder) return 145 + step;
-  if (target == kBinGreen) return 148 + step;
-  return 0;
-}
+  // The seven differ at the points read.
+  bool TellsFramesApart() const {
+    for (size_t i = 0; i < m_frames.size(); ++i)
+      for (size_t j = i + 1; j < m_frames.size(); ++j)
+        if (m_frames[i].pixels == m_frames[j].pixels) return false;
+    return true;
+  }
+
+  int OnScreen() const {
+    HDC dc = ::GetDC(m_dialog.m_hWnd);
+    const Pixels shown = PixelsOf(dc);
+    ::ReleaseDC(m_dialog.m_hWnd, dc);
+    for (const Frame& frame : m_frames)
+      if (frame.pixels == shown) return frame.id;
+    return 0;
+  }
+
+ private:
+  using Pixels = std::vector<COLORREF>;
+  struct Frame {
+    int id;
+    Pixels pixels;
+  };
+
+  // Points given in the 122 by 48 pixels of a frame: the document, the copy
+  // in flight, the copy arriving, the folder or bin, a corner.
+  Pixels PixelsOf(HDC dc) const {
+    static constexpr POINT kPoints[] = {{20, 24}, {60, 19}, {95, 9}, {100, 35}, {0, 0}};
+    const RECT& area = m_dialog.m_frameRect;
+    Pixels pixels;
+    for (const POINT& p : kPoints)
+      pixels.push_back(::GetPixel(dc, area.left + ::MulDiv(p.x, area.right - area.left, 122),
+                                  area.top + ::MulDiv(p.y, area.bottom - area.top, 48)));
+    return pixels;
+  }
+
+  const HostedDialog& m_dialog;
+  std::vector<Frame> m_frames;
+};
 
 // The frames shown, in order, one entry per change, until `count` frames
 // were seen. onFrame may act on each new frame.
-std::vector<int> WatchFrames(HWND dialog, size_t count, const std::function<void(int)>& onFrame = nullptr) {
+std::vector<int> WatchFrames(const FrameReader& reader, size_t count,
+                             const std::function<void(int)>& onFrame = nullptr) {
   std::vector<int> seen;
   WaitUntil(
       [&] {
-        const int frame = FrameOnScreen(dialog);
+        const int frame = reader.OnScreen();
         if (frame != 0 && frame != 152 && (seen.empty() || seen.back() != frame)) {
           seen.push_back(frame);
           if (onFrame) onFrame(frame);
@@ -108,12 +140,13 @@ class InstallerAnimation : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(m_dialog.Create());
     m_hwnd = m_dialog.m_hWnd;
+    m_frames = std::make_unique<FrameReader>(m_dialog);
+    ASSERT_TRUE(m_frames->TellsFramesApart());
     ::SetWindowPos(m_hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     ::UpdateWindow(m_hwnd);
     // Let the first painting finish, so that it does not erase a frame later;
     // the dialog's own background differs from the blank frame's.
-    ASSERT_TRUE(
-        WaitUntil([&] { return FrameOnScreen(m_hwnd) == 0 && !::GetUpdateRect(m_hwnd, nullptr, FALSE); }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return m_frames->OnScreen() == 0 && !::GetUpdateRect(m_hwnd, nullptr, FALSE); }, 5000));
   }
 
   void TearDown() override {
@@ -131,12 +164,13 @@ class InstallerAnimation : public ::testing::Test {
     EXPECT_EQ(::WaitForSingleObject(thread, 0), WAIT_OBJECT_0);
     EXPECT_EQ(m_dialog.m_animThread, nullptr);
     EXPECT_EQ(m_dialog.m_stopRequested, 0);
-    EXPECT_EQ(FrameOnScreen(m_hwnd), 152);
+    EXPECT_EQ(m_frames->OnScreen(), 152);
     ::CloseHandle(thread);
   }
 
   HostedDialog m_dialog;
   HWND m_hwnd = nullptr;
+  std::unique_ptr<FrameReader> m_frames;
 };
 
 TEST_F(InstallerAnimation, InstallAndRemovalFramesCycleInOrder) {
@@ -146,7 +180,7 @@ TEST_F(InstallerAnimation, InstallAndRemovalFramesCycleInOrder) {
     ASSERT_NE(thread, nullptr);
     const std::vector<int> expected =
         removing ? std::vector<int>{149, 150, 151, 149, 150} : std::vector<int>{146, 147, 148, 146, 147};
-    EXPECT_EQ(WatchFrames(m_hwnd, expected.size()), expected) << "removing " << removing;
+    EXPECT_EQ(WatchFrames(*m_frames, expected.size()), expected) << "removing " << removing;
     m_dialog.StopAnimation();
     ExpectStopped(thread);
   }
@@ -155,7 +189,7 @@ TEST_F(InstallerAnimation, InstallAndRemovalFramesCycleInOrder) {
 TEST_F(InstallerAnimation, ModeChangeShowsFromTheNextCycle) {
   m_dialog.m_removing = 0;
   HANDLE thread = StartAndKeepThread();
-  const std::vector<int> seen = WatchFrames(m_hwnd, 6, [&](int frame) {
+  const std::vector<int> seen = WatchFrames(*m_frames, 6, [&](int frame) {
     if (frame == 147) m_dialog.m_removing = 1;
   });
   EXPECT_EQ(seen, (std::vector<int>{146, 147, 148, 149, 150, 151}));
@@ -168,7 +202,7 @@ TEST_F(InstallerAnimation, StopWhileSleepingEndsAtOnceWithTheBlankFrame) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     HANDLE thread = StartAndKeepThread();
     // Stopped right after a frame, the thread has its whole pause ahead.
-    ASSERT_EQ(WatchFrames(m_hwnd, 1).size(), 1u);
+    ASSERT_EQ(WatchFrames(*m_frames, 1).size(), 1u);
     LARGE_INTEGER frequency, before, after;
     ::QueryPerformanceFrequency(&frequency);
     ::QueryPerformanceCounter(&before);
@@ -213,7 +247,7 @@ TEST_F(InstallerAnimation, StopDuringAFrameWaitsForItThenBlanks) {
 TEST_F(InstallerAnimation, StopThatTimesOutLeavesOneAnimationRunning) {
   m_dialog.m_removing = 0;
   HANDLE thread = StartAndKeepThread();
-  ASSERT_EQ(WatchFrames(m_hwnd, 1).size(), 1u);
+  ASSERT_EQ(WatchFrames(*m_frames, 1).size(), 1u);
   const int threadsWhileAnimating = CountThreads();
   // A thread held in the middle of a frame cannot end within the stop's bound.
   ASSERT_TRUE(HoldInsideAFrame(m_dialog, thread));
@@ -224,13 +258,13 @@ TEST_F(InstallerAnimation, StopThatTimesOutLeavesOneAnimationRunning) {
   ::ResumeThread(thread);
 
   // The animation carries on, and a new start leaves one thread drawing.
-  EXPECT_EQ(WatchFrames(m_hwnd, 2).size(), 2u);
+  EXPECT_EQ(WatchFrames(*m_frames, 2).size(), 2u);
   m_dialog.m_removing = 1;
   m_dialog.StartAnimation();
   EXPECT_EQ(::WaitForSingleObject(thread, 0), WAIT_OBJECT_0);
   EXPECT_EQ(CountThreads(), threadsWhileAnimating);
   // The first entry may still be the old thread's last frame.
-  const std::vector<int> seen = WatchFrames(m_hwnd, 3);
+  const std::vector<int> seen = WatchFrames(*m_frames, 3);
   ASSERT_EQ(seen.size(), 3u);
   EXPECT_GE(seen[1], 149);
   EXPECT_GE(seen[2], 149);
@@ -245,7 +279,7 @@ TEST_F(InstallerAnimation, StopThatTimesOutLeavesOneAnimationRunning) {
 TEST_F(InstallerAnimation, RepeatedStartAndStopLeavesNothingBehind) {
   // One cycle first, so that what the first use loads once is not counted.
   m_dialog.StartAnimation();
-  WatchFrames(m_hwnd, 1);
+  WatchFrames(*m_frames, 1);
   m_dialog.StopAnimation();
   const int threads = CountThreads();
   const ProcessResources before = MeasureProcess(::GetCurrentProcess());
@@ -256,7 +290,7 @@ TEST_F(InstallerAnimation, RepeatedStartAndStopLeavesNothingBehind) {
     m_dialog.m_removing = i % 2;
     m_dialog.StartAnimation();
     // Now and then a stop after a frame was drawn, else a stop at the start.
-    if (i % 20 == 0) WatchFrames(m_hwnd, 1);
+    if (i % 20 == 0) WatchFrames(*m_frames, 1);
     m_dialog.StopAnimation();
     ASSERT_EQ(m_dialog.m_animThread, nullptr) << "cycle " << i;
   }
@@ -265,7 +299,7 @@ TEST_F(InstallerAnimation, RepeatedStartAndStopLeavesNothingBehind) {
   EXPECT_EQ(CountThreads(), threads);
   EXPECT_EQ(after.handles, before.handles);
   EXPECT_EQ(after.gdiObjects, before.gdiObjects);
-  EXPECT_EQ(FrameOnScreen(m_hwnd), 152);
+  EXPECT_EQ(m_frames->OnScreen(), 152);
 }
 
 // Thousands of starts and stops as fast as the user-interface thread can
@@ -273,7 +307,7 @@ TEST_F(InstallerAnimation, RepeatedStartAndStopLeavesNothingBehind) {
 // frame, or somewhere in a pause.
 TEST_F(InstallerAnimation, HammeredStartAndStopNeitherHangsNorLeavesAThreadOrAPartFrame) {
   m_dialog.StartAnimation();
-  WatchFrames(m_hwnd, 1);
+  WatchFrames(*m_frames, 1);
   m_dialog.StopAnimation();
   const int threads = CountThreads();
   const ProcessResources before = MeasureProcess(::GetCurrentProcess());
@@ -302,12 +336,12 @@ TEST_F(InstallerAnimation, HammeredStartAndStopNeitherHangsNorLeavesAThreadOrAPa
     ASSERT_EQ(m_dialog.m_animThread, nullptr) << "cycle " << i;
     // The blank frame is whole and nothing draws over it afterwards.
     if (i % 10 == 0) {
-      ASSERT_EQ(FrameOnScreen(m_hwnd), 152) << "cycle " << i;
+      ASSERT_EQ(m_frames->OnScreen(), 152) << "cycle " << i;
     }
   }
   EXPECT_GT(midFrame, i / 30) << "too few of " << i << " stops landed inside a frame to show anything";
   ::Sleep(400);  // longer than a pause: a thread left over would draw by now
-  EXPECT_EQ(FrameOnScreen(m_hwnd), 152);
+  EXPECT_EQ(m_frames->OnScreen(), 152);
   const ProcessResources after = MeasureProcess(::GetCurrentProcess());
   EXPECT_EQ(CountThreads(), threads);
   EXPECT_EQ(after.handles, before.handles);

@@ -23,6 +23,31 @@ using namespace installer_test;
 
 namespace {
 
+const char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+
+// The system's list of files to rename or delete at the next restart.
+std::wstring PendingOperations() {
+  std::wstring list;
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return list;
+  DWORD size = 0;
+  if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+    list.resize(size / sizeof(wchar_t));
+    if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(list.data()),
+                           &size) != ERROR_SUCCESS)
+      list.clear();
+  }
+  ::RegCloseKey(key);
+  return list;
+}
+
+// Whether that list deletes the file.
+bool PendingDeletion(const std::string& path) {
+  wchar_t wide[MAX_PATH] = L"";
+  ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+  return PendingOperations().find(L"\\??\\" + std::wstring(wide) + std::wstring(2, L'\0')) != std::wstring::npos;
+}
+
 // The spooler's folders for both environments the test build registers in.
 struct DriverFolders {
   FolderSnapshot x86, own;
@@ -46,11 +71,13 @@ class InstallerFaults : public ::testing::Test {
       ASSERT_TRUE(WriteFileBytes(m_work + "\\" + kPackage[i].package, scrambled));
     }
     Cleanup();  // what an earlier run that crashed may have left
+    m_pending = PendingOperations();
   }
 
   void TearDown() override {
     Unblock();
     Cleanup();
+    RestorePending();
     for (const std::string& path : m_planted) ::DeleteFileA(path.c_str());
     for (const PackageEntry& entry : kPackage) ::DeleteFileA((m_work + "\\" + entry.package).c_str());
     ::RemoveDirectoryA(m_work.c_str());
@@ -65,6 +92,19 @@ class InstallerFaults : public ::testing::Test {
       ::DeleteFileA(DriverFile("\\3", entry.driverFile).c_str());
       ::DeleteFileA((m_ownDir + "\\3\\" + entry.driverFile).c_str());
     }
+  }
+
+  // The list of operations for the next restart as it was before the test.
+  void RestorePending() {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    if (m_pending.empty())
+      ::RegDeleteValueW(key, L"PendingFileRenameOperations");
+    else
+      ::RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ,
+                       reinterpret_cast<const BYTE*>(m_pending.data()),
+                       static_cast<DWORD>(m_pending.size() * sizeof(wchar_t)));
+    ::RegCloseKey(key);
   }
 
   std::string DriverFile(const char* subfolder, const char* name) const {
@@ -101,6 +141,7 @@ class InstallerFaults : public ::testing::Test {
   std::string m_standIn[3];
   std::vector<std::string> m_folders, m_planted;
   std::vector<UniqueFile> m_held;
+  std::wstring m_pending;
 };
 
 TEST_F(InstallerFaults, RefusedDriverFileFailsWithoutDriverPrinterOrTruncatedFile) {
@@ -173,9 +214,52 @@ TEST_F(InstallerFaults, DeleteRemovesOnlyTheModelsFilesAndGoesPastAHeldOne) {
   const DriverFolders after = Snap();
   EXPECT_TRUE(ChangedExactly(before.x86, after.x86, {std::string("3\\") + kPackage[1].driverFile}));
   EXPECT_TRUE(Unchanged(before.own, after.own));
+  // The held file goes at the next restart, which the run's end says.
+  EXPECT_TRUE(PendingDeletion(held));
   m_held.clear();
   EXPECT_TRUE(ReadFileBytes(held) == m_standIn[1]);
   EXPECT_TRUE(installer.Close());
+  EXPECT_EQ(installer.ExitCode(), static_cast<DWORD>(ERROR_SUCCESS_REBOOT_REQUIRED));
+}
+
+// The unattended removal with a driver file the system holds: 3010 and the
+// file listed for the restart; the next removal has nothing to do; no
+// installation before the restart; once the file is let go, a removal
+// deletes it.
+TEST_F(InstallerFaults, DeleteCourseLeavesAHeldFileToTheRestartThenHasNothingToDo) {
+  const std::string exe = "\"" + WinPath(PLOTINST_EXE_UNIX) + "\" ";
+  const std::string log = m_work + "\\delete.log";
+  auto run = [&](const std::string& args) {
+    return RunWithoutAnyWindow(WinPath(PLOTINST_EXE_UNIX), exe + args, m_work);
+  };
+  ASSERT_EQ(run("/Install /Port LPT1:"), 0);
+  const std::string held = DriverFile("\\3", kPackage[0].driverFile);
+  m_held.emplace_back(::CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(m_held.back());
+
+  EXPECT_EQ(run("/Delete /Log \"" + log + "\""), ERROR_SUCCESS_REBOOT_REQUIRED);
+  EXPECT_FALSE(DriverRegistered(kEnvironment));
+  EXPECT_TRUE(PendingDeletion(held));
+  EXPECT_FALSE(FileExists(DriverFile("\\3", kPackage[1].driverFile)));
+  const std::wstring listed = PendingOperations();
+  EXPECT_EQ(run("/Delete /Log \"" + log + "\""), 0);
+  EXPECT_EQ(PendingOperations(), listed) << "listed twice";
+  const std::string lines = ReadFileBytes(log);
+  EXPECT_NE(lines.find(held + " held, to be deleted at the next restart: 3010 "), std::string::npos) << lines;
+  EXPECT_NE(lines.find(held + " held, already to be deleted at the next restart: 0 "), std::string::npos) << lines;
+  EXPECT_NE(lines.find("nothing to do: 0 "), std::string::npos) << lines;
+
+  // Installed before the restart, the driver would lose that file at it.
+  m_held.clear();
+  const DriverFolders before = Snap();
+  EXPECT_EQ(run("/Install /Port LPT1:"), 350);  // ERROR_FAIL_NOACTION_REBOOT
+  EXPECT_FALSE(DriverRegistered(kEnvironment));
+  EXPECT_TRUE(Unchanged(before.x86, Snap().x86));
+  // Let go, the file is deleted at once.
+  EXPECT_TRUE(FileExists(held));
+  EXPECT_EQ(run("/Delete"), 0);
+  EXPECT_FALSE(FileExists(held));
+  ::DeleteFileA(log.c_str());
 }
 
 }  // namespace

@@ -114,11 +114,13 @@ class Installer {
     }
   }
 
-  // Clicks a button and answers the message box it ends with; its text.
-  std::string Click(int id) {
+  // Clicks a button and answers the message box it ends with; its text, and
+  // where on the screen the box was when asked.
+  std::string Click(int id, RECT* boxRect = nullptr) {
     PostClick(m_dialog, id);
     HWND box = WaitForMessageBox(m_process.Id(), kBoxCaption, m_dialog);
     if (box == nullptr) return "<no message>";
+    if (boxRect != nullptr) ::GetWindowRect(box, boxRect);
     const std::string text = MessageBoxText(box);
     PressOk(box);
     WaitUntil([&] { return !::IsWindow(box); });

@@ -5,10 +5,13 @@
 #include <winspool.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "handles.h"
 #include "installer_fixture.h"
 #include "package.h"
 #include "process_resources.h"
@@ -405,6 +408,66 @@ std::vector<std::string> LogLines(const std::string& path, size_t from = 0) {
   return ::testing::AssertionFailure() << "line \"" << line << "\", wanted \"" << head << "...\"";
 }
 
+std::wstring Wide(const std::string& text) {
+  wchar_t wide[MAX_PATH * 2] = L"";
+  ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH * 2);
+  return wide;
+}
+
+// A pipe this test serves, named as a log, in the mode that never waits:
+// whether the installer opened it, and whether anything came through.
+class LogPipe {
+ public:
+  LogPipe()
+      : m_name("\\\\.\\pipe\\" + UniqueName("log")),
+        m_pipe(::CreateNamedPipeA(m_name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 0, 4096, 0,
+                                  nullptr)) {}
+  bool Ready() const { return static_cast<bool>(m_pipe); }
+  const std::string& Name() const { return m_name; }
+  // The path the system's object manager knows it by, for a device to point to.
+  std::string DevicePath() const { return "\\Device\\NamedPipe\\" + m_name.substr(9); }
+
+  // After the program ended: it connected, and not a byte arrived.
+  ::testing::AssertionResult OpenedButGotNothing() const {
+    // A client that came and went leaves no data; one never come, a listening pipe.
+    if (::ConnectNamedPipe(m_pipe.get(), nullptr) || ::GetLastError() != ERROR_NO_DATA)
+      return ::testing::AssertionFailure() << m_name << " was never opened and let go";
+    char byte;
+    DWORD read = 0, available = 0;
+    if (::PeekNamedPipe(m_pipe.get(), &byte, 1, &read, &available, nullptr) && available != 0)
+      return ::testing::AssertionFailure() << available << " bytes were written to " << m_name;
+    return ::testing::AssertionSuccess();
+  }
+
+ private:
+  std::string m_name;
+  UniqueFile m_pipe;
+};
+
+// A serial port's DOS name that the prefix does not map, mapped to a device
+// for the scope; empty when every one is taken.
+class ScopedComPort {
+ public:
+  explicit ScopedComPort(const std::string& device) : m_device(device) {
+    char target[MAX_PATH];
+    for (int n = 9; n >= 2 && m_name.empty(); --n) {
+      const std::string name = "COM" + std::to_string(n);
+      if (::QueryDosDeviceA(name.c_str(), target, sizeof target) == 0 &&
+          ::DefineDosDeviceA(DDD_RAW_TARGET_PATH, name.c_str(), device.c_str()))
+        m_name = name;
+    }
+  }
+  ~ScopedComPort() {
+    if (!m_name.empty())
+      ::DefineDosDeviceA(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, m_name.c_str(),
+                         m_device.c_str());
+  }
+  const std::string& Name() const { return m_name; }
+
+ private:
+  std::string m_device, m_name;
+};
+
 }  // namespace
 
 // The unattended install: no window at any moment, the exit status, and
@@ -434,6 +497,51 @@ TEST_F(InstallerInstall, SilentInstallCourse) {
   EXPECT_EQ(run("/Install /Log \"" + m_work + "\"", m_work), ERROR_ACCESS_DENIED);
   EXPECT_EQ(run("/Install /Log Q:\\none\\x.log", m_work), ERROR_PATH_NOT_FOUND);
   EXPECT_EQ(run("/Install /Log " + m_work + "\\" + std::string(300, 'l'), m_work), ERROR_FILENAME_EXCED_RANGE);
+  // A log that is no file on a disk: NUL, the prefix's serial port, a pipe,
+  // a serial port's name mapped to a pipe. Opened, found no disk file and
+  // let go: 87, and the device gets nothing.
+  EXPECT_EQ(run("/Install /Log NUL", m_work), ERROR_INVALID_PARAMETER);
+  if (UniqueFile com1{::CreateFileA("COM1", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)}) {
+    com1.reset();
+    EXPECT_EQ(run("/Install /Log COM1", m_work), ERROR_INVALID_PARAMETER);
+  } else {
+    std::printf("COM1 does not open here; the prefix's serial port is not tried\n");
+  }
+  {
+    LogPipe pipe;
+    ASSERT_TRUE(pipe.Ready());
+    EXPECT_EQ(run("/Install /Log " + pipe.Name(), m_work), ERROR_INVALID_PARAMETER);
+    EXPECT_TRUE(pipe.OpenedButGotNothing());
+  }
+  {
+    LogPipe pipe;
+    ScopedComPort com(pipe.DevicePath());
+    ASSERT_FALSE(com.Name().empty());
+    EXPECT_EQ(run("/Install /Log " + com.Name(), m_work), ERROR_INVALID_PARAMETER) << com.Name();
+    EXPECT_TRUE(pipe.OpenedButGotNothing()) << com.Name();
+  }
+  // A port named outside the code page whose nearest spelling there is a
+  // listed port is still no listed port.
+  const std::wstring fullWidthCom3 = L"\uFF23\uFF2F\uFF2D\uFF13:";
+  char nearest[16] = "";
+  ::WideCharToMultiByte(CP_ACP, 0, fullWidthCom3.c_str(), -1, nearest, sizeof nearest, nullptr, nullptr);
+  std::printf("the code page spells the port asked for as %s\n", nearest);
+  EXPECT_EQ(RunWithoutAnyWindow(Wide(Exe()), L"\"" + Wide(Exe()) + L"\" /Install /Port " + fullWidthCom3, Wide(m_work)),
+            ERROR_UNKNOWN_PORT);
+  // The spooler refusing to list its ports (it cannot read their key): its
+  // own error, where "no such port" once stood.
+  const std::string refusedLog = m_work + "\\refused.log";
+  const bool denied = DenyKeyRights(kPortsKey, KEY_READ);
+  const long refused = run("/Install /Log \"" + refusedLog + "\"", m_work);
+  DenyKeyRights(kPortsKey, 0);
+  ASSERT_TRUE(denied);
+  EXPECT_NE(refused, 0);
+  EXPECT_NE(refused, -1);
+  EXPECT_NE(refused, ERROR_UNKNOWN_PORT);
+  const std::vector<std::string> refusal = LogLines(refusedLog);
+  ASSERT_EQ(refusal.size(), 1u);
+  EXPECT_TRUE(LineIs(refusal[0], "list the spooler's ports", static_cast<DWORD>(refused)));
+  ::DeleteFileA(refusedLog.c_str());
   EXPECT_EQ(ReadSpoolerState(), spoolerBefore);
   EXPECT_TRUE(Unchanged(filesBefore, FolderSnapshot::Take(m_driverDir)));
   const std::vector<std::string> failed = LogLines(failLog);
@@ -492,7 +600,27 @@ TEST_F(InstallerInstall, SilentDeleteCourse) {
   ::CreateDirectoryA((m_driverDir + "\\3").c_str(), nullptr);
   const SpoolerState spoolerBefore = ReadSpoolerState();
   const FolderSnapshot filesBefore = FolderSnapshot::Take(m_driverDir);
-  EXPECT_EQ(run("/Delete"), 0);
+  // Nothing installed, nothing to do, said in a log named outside the code
+  // page, given as Windows gives it: under that very name and no other.
+  const std::wstring wideLog = Wide(m_work) + L"\\\u0141\u00f3d\u017a \u65e5\u672c.log";
+  EXPECT_EQ(
+      RunWithoutAnyWindow(Wide(Exe()), L"\"" + Wide(Exe()) + L"\" /Delete /Log \"" + wideLog + L"\"", Wide(m_work)), 0);
+  WIN32_FIND_DATAW found{};
+  HANDLE search = ::FindFirstFileW((Wide(m_work) + L"\\*.log").c_str(), &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(Wide(m_work) + L"\\" + found.cFileName, wideLog);
+  EXPECT_FALSE(::FindNextFileW(search, &found)) << "another log beside it";
+  ::FindClose(search);
+  std::string nothing(4096, '\0');
+  if (FILE* file = _wfopen(wideLog.c_str(), L"rb")) {
+    nothing.resize(std::fread(nothing.data(), 1, nothing.size(), file));
+    std::fclose(file);
+  }
+  ::DeleteFileW(wideLog.c_str());
+  // Each file it looked for, then the course's end.
+  const std::string last = nothing.substr(nothing.rfind("\r\n", nothing.size() - 3) + 2);
+  EXPECT_TRUE(LineIs(last.substr(0, last.size() - 2),
+                     "no printer driver \"Marlo Cutter\" installed and no file of it left, nothing to do", 0));
   EXPECT_EQ(run("/Delete /Port USB087"), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(ReadSpoolerState(), spoolerBefore);
 
@@ -508,6 +636,7 @@ TEST_F(InstallerInstall, SilentDeleteCourse) {
   EXPECT_TRUE(Unchanged(filesBefore, FolderSnapshot::Take(m_driverDir)));
   const std::vector<std::string> lines = LogLines(log);
   ASSERT_EQ(lines.size(), 10u);
+  EXPECT_TRUE(LineIs(lines[0], "delete printer \"Marlo Cutter\"", 0));
   EXPECT_TRUE(LineIs(lines[1], "delete printer driver \"Marlo Cutter\"", 0));
   EXPECT_TRUE(LineIs(lines[5], "delete " + PlotsvcPath(), 0));
   EXPECT_TRUE(LineIs(lines[9], "delete", 0));
@@ -515,8 +644,22 @@ TEST_F(InstallerInstall, SilentDeleteCourse) {
   // Removed already: nothing to do.
   EXPECT_EQ(run("/Delete"), 0);
 
+  // The printer gone by other means is said to be none, and the removal goes
+  // on. (Wine's DeletePrinter cannot be made to fail: it reports success
+  // whatever its registry calls do.)
+  ASSERT_EQ(run("/Install /Port USB087"), 0);
+  DeletePrinterIfAny();
+  EXPECT_EQ(run("/Delete /Log \"" + log + "\""), 0);
+  const std::vector<std::string> noPrinter = LogLines(log);
+  ASSERT_FALSE(noPrinter.empty());
+  EXPECT_TRUE(LineIs(noPrinter[0], "no printer \"Marlo Cutter\" to delete", 0));
+  ::DeleteFileA(log.c_str());
+
   // The spooler refuses to remove the driver: its error, and the files stay.
   ASSERT_EQ(run("/Install /Port USB087"), 0);
+  // A log on no disk stops the removal before it begins.
+  EXPECT_EQ(run("/Delete /Log NUL"), ERROR_INVALID_PARAMETER);
+  EXPECT_TRUE(DriverRegistered(kEnvironment));
   ASSERT_TRUE(DenyKeyRights(kDriverKey, DELETE));
   const long refused = run("/Delete");
   EXPECT_NE(refused, 0);
@@ -525,36 +668,76 @@ TEST_F(InstallerInstall, SilentDeleteCourse) {
   ExpectDriverFiles("");
 }
 
-class InstallerScaled : public InstallerInstall, public ::testing::WithParamInterface<int> {};
+// A display scaling, with or without the "宋体" replacement that gives the
+// installer's dialog its font's metrics.
+struct Scaling {
+  int dpi;
+  bool songReplaced;
+};
+
+std::ostream& operator<<(std::ostream& out, const Scaling& s) {
+  return out << s.dpi << " dpi" << (s.songReplaced ? "" : ", without the \"宋体\" replacement");
+}
+
+// Pixels per 4 horizontal and 8 vertical units of the installer's dialog
+// template in a process started as this one was.
+INT_PTR CALLBACK NoDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+SIZE TemplateBaseUnits() {
+  HWND dialog = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PLOTINST_DIALOG), nullptr,
+                                     NoDialogProc, 0);
+  RECT units = {0, 0, 4, 8};
+  ::MapDialogRect(dialog, &units);
+  ::DestroyWindow(dialog);
+  return {units.right, units.bottom};
+}
+
+class InstallerScaled : public InstallerInstall, public ::testing::WithParamInterface<Scaling> {};
 
 // The final frame after Install and after Delete, as the screen shows it at
-// each scaling: a solid rectangle in the free area right of the buttons and
-// below the port list, on no control.
+// each scaling, and with a dialog font of other metrics: a solid rectangle in
+// the free area right of the buttons and below the port list, on no control.
 TEST_P(InstallerScaled, BlankFrameLiesBesideTheButtonsAndOnNoControl) {
-  const int dpi = GetParam();
+  const int dpi = GetParam().dpi;
   Installer installer;
   {
     ScopedLogPixels scaling(dpi);
+    std::unique_ptr<ScopedNoSongReplacement> noSong;
+    if (!GetParam().songReplaced) noSong = std::make_unique<ScopedNoSongReplacement>();
     ASSERT_TRUE(installer.Open(m_work));
   }
   HWND dialog = installer.Dialog();
-  ::SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+  // At the screen's right edge, the frame keeps clear of the message boxes,
+  // which Wine centres on the screen: a box over part of the frame leaves a
+  // smaller solid rectangle, and the dialog's repaint of what the box
+  // uncovers comes moments after the box is gone.
+  RECT frame;
+  ::GetWindowRect(dialog, &frame);
+  ::SetWindowPos(dialog, HWND_TOPMOST, ::GetSystemMetrics(SM_CXSCREEN) - (frame.right - frame.left), 0, 0, 0,
+                 SWP_NOSIZE);
   ASSERT_TRUE(installer.SelectPort(kUsbPort));
   auto rectOf = [&](int id) { return ChildRect(dialog, ::GetDlgItem(dialog, id)); };
+  // Without the replacement the fallback font's units are 1.75 pixels or
+  // more where the template's font has 1.5: Install's 61 units are wider.
+  if (!GetParam().songReplaced) {
+    ASSERT_GT(rectOf(IDC_INSTALL).right - rectOf(IDC_INSTALL).left, 1.1 * 61 * 1.5 * dpi / 96)
+        << "the dialog kept the template's font";
+  }
   for (int id : {IDC_INSTALL, IDC_DELETE}) {
-    // Read once the message box is gone, since it may cover the dialog.
-    EXPECT_EQ(installer.Click(id), id == IDC_INSTALL ? "Install success!" : "Delete success!");
-    // The screen catches up with the box's going within moments.
+    RECT box{};
+    EXPECT_EQ(installer.Click(id, &box), id == IDC_INSTALL ? "Install success!" : "Delete success!");
     Shot shot;
     RECT blank{};
-    WaitUntil(
-        [&] {
-          shot = ShootClient(dialog);
-          blank = BoxOf(shot, kBlankColour);
-          return blank.left < blank.right && AllOf(shot, blank, kBlankColour);
-        });
+    WaitUntil([&] {
+      shot = ShootClient(dialog);
+      blank = BoxOf(shot, kBlankColour);
+      return blank.left < blank.right && AllOf(shot, blank, kBlankColour);
+    });
     ASSERT_LT(blank.left, blank.right) << id;
     EXPECT_TRUE(AllOf(shot, blank, kBlankColour)) << id;
+    RECT onScreen = blank, covered;
+    ::MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&onScreen), 2);
+    ASSERT_FALSE(::IntersectRect(&covered, &onScreen, &box)) << "the message box lay over the frame";
     // Inside the client area, not cut off at its edge.
     EXPECT_GT(blank.left, 0);
     EXPECT_GT(blank.top, 0);
@@ -567,15 +750,26 @@ TEST_P(InstallerScaled, BlankFrameLiesBesideTheButtonsAndOnNoControl) {
       EXPECT_FALSE(::IntersectRect(&overlap, &blank, &on)) << "on control " << ::GetDlgCtrlID(child);
     }
     // Scaled with the dialog, which grows about as the dpi does.
-    EXPECT_NEAR(blank.right - blank.left, 122.0 * dpi / 96, 122.0 * dpi / 96 / 10) << id;
-    EXPECT_NEAR(blank.bottom - blank.top, 48.0 * dpi / 96, 48.0 * dpi / 96 / 10) << id;
-    if (dpi == 96) {
-      const RECT at96 = {175, 160, 175 + 122, 160 + 48};
-      EXPECT_TRUE(::EqualRect(&blank, &at96)) << blank.left << "," << blank.top << " " << blank.right - blank.left
-                                              << "x" << blank.bottom - blank.top;
+    if (GetParam().songReplaced) {
+      EXPECT_NEAR(blank.right - blank.left, 122.0 * dpi / 96, 122.0 * dpi / 96 / 10) << id;
+      EXPECT_NEAR(blank.bottom - blank.top, 48.0 * dpi / 96, 48.0 * dpi / 96 / 10) << id;
+    }
+    if (dpi == 96 && GetParam().songReplaced) {
+      // The area the template's font makes of (175, 160) and 122 x 48 at a
+      // dialog unit of 1.5 pixels, in this prefix's units of that font: it is
+      // that across (6 pixels per 4 units) and 13 pixels per 8 units down,
+      // where SimSun has 12, which would give exactly those pixels.
+      const SIZE units = TemplateBaseUnits();
+      const RECT expected = {::MulDiv(175, units.cx, 6), ::MulDiv(160, units.cy, 12), ::MulDiv(297, units.cx, 6),
+                             ::MulDiv(208, units.cy, 12)};
+      EXPECT_TRUE(::EqualRect(&blank, &expected))
+          << blank.left << "," << blank.top << " " << blank.right - blank.left << "x" << blank.bottom - blank.top
+          << ", base units " << units.cx << "x" << units.cy;
     }
   }
   EXPECT_TRUE(installer.Close());
 }
 
-INSTANTIATE_TEST_SUITE_P(Dpi, InstallerScaled, ::testing::ValuesIn(kScalings));
+INSTANTIATE_TEST_SUITE_P(Dpi, InstallerScaled,
+                         ::testing::Values(Scaling{96, true}, Scaling{120, true}, Scaling{144, true},
+                                           Scaling{192, true}, Scaling{96, false}, Scaling{144, false}));

@@ -19,6 +19,34 @@ ScopedLogPixels::~ScopedLogPixels() {
     DeleteValue(HKEY_CURRENT_USER, kDesktopKey, "LogPixels");
 }
 
+namespace {
+const wchar_t kReplacementsKey[] = L"Software\\Wine\\Fonts\\Replacements";
+const wchar_t kSong[] = L"\u5b8b\u4f53";  // the installer's dialog font
+}  // namespace
+
+ScopedNoSongReplacement::ScopedNoSongReplacement() {
+  UniqueHKey key;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kReplacementsKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put()) !=
+      ERROR_SUCCESS)
+    return;
+  wchar_t face[256] = L"";
+  DWORD size = sizeof face - sizeof(wchar_t), type = 0;
+  const LONG rc = ::RegQueryValueExW(key.get(), kSong, nullptr, &type, reinterpret_cast<BYTE*>(face), &size);
+  // What could not be read whole could not be put back: it stays.
+  if (rc != ERROR_SUCCESS || type != REG_SZ) return;
+  m_had = true;
+  m_saved = face;
+  ::RegDeleteValueW(key.get(), kSong);
+}
+
+ScopedNoSongReplacement::~ScopedNoSongReplacement() {
+  UniqueHKey key;
+  if (!m_had || ::RegOpenKeyExW(HKEY_CURRENT_USER, kReplacementsKey, 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS)
+    return;
+  ::RegSetValueExW(key.get(), kSong, 0, REG_SZ, reinterpret_cast<const BYTE*>(m_saved.c_str()),
+                   static_cast<DWORD>((m_saved.size() + 1) * sizeof(wchar_t)));
+}
+
 ::testing::AssertionResult PassesAtDpi(int dpi, const std::string& filter) {
   char exe[MAX_PATH] = "";
   const DWORD n = ::GetModuleFileNameA(nullptr, exe, sizeof exe);

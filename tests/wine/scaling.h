@@ -26,6 +26,22 @@ class ScopedLogPixels {
   bool m_had = false;
 };
 
+// The installer's "宋体" font replacement taken away for the processes
+// started meanwhile (Wine reads replacements when each process starts): its
+// dialog then falls back to a font of other metrics, as on a machine without
+// the face. The replacement comes back at the end of the scope.
+class ScopedNoSongReplacement {
+ public:
+  ScopedNoSongReplacement();
+  ~ScopedNoSongReplacement();
+  ScopedNoSongReplacement(const ScopedNoSongReplacement&) = delete;
+  ScopedNoSongReplacement& operator=(const ScopedNoSongReplacement&) = delete;
+
+ private:
+  std::wstring m_saved;
+  bool m_had = false;
+};
+
 // Runs this test program's tests that the filter names in a new process at
 // that dpi; success when at least one ran and all passed.
 ::testing::AssertionResult PassesAtDpi(int dpi, const std::string& filter);

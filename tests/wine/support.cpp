@@ -56,6 +56,14 @@ bool ChildProcess::Start(const std::string& exe, const std::string& commandLine,
                           cwd.empty() ? nullptr : cwd.c_str(), &si, &m_pi) != FALSE;
 }
 
+bool ChildProcess::Start(const std::wstring& exe, const std::wstring& commandLine, const std::wstring& cwd) {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  std::wstring cmd = commandLine;
+  return ::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          cwd.empty() ? nullptr : cwd.c_str(), &si, &m_pi) != FALSE;
+}
+
 bool ChildProcess::WaitExit(DWORD timeoutMs) {
   return WaitUntil([&] { return !Running(); }, timeoutMs);
 }
@@ -104,15 +112,25 @@ bool EndsWithoutShowingWindow(const ChildProcess& p) {
   return ended && !sawWindow;
 }
 
-long RunWithoutAnyWindow(const std::string& exe, const std::string& commandLine, const std::string& cwd) {
-  ChildProcess p;
-  if (!p.Start(exe, commandLine, cwd)) return -1;
+namespace {
+long RunToEndWithoutAnyWindow(const ChildProcess& p) {
   bool sawWindow = false;
   const bool ended = WaitUntil([&] {
     if (!TopWindows(p.Id()).empty()) sawWindow = true;
     return !p.Running();
   });
   return ended && !sawWindow ? static_cast<long>(p.ExitCode()) : -1;
+}
+}  // namespace
+
+long RunWithoutAnyWindow(const std::string& exe, const std::string& commandLine, const std::string& cwd) {
+  ChildProcess p;
+  return p.Start(exe, commandLine, cwd) ? RunToEndWithoutAnyWindow(p) : -1;
+}
+
+long RunWithoutAnyWindow(const std::wstring& exe, const std::wstring& commandLine, const std::wstring& cwd) {
+  ChildProcess p;
+  return p.Start(exe, commandLine, cwd) ? RunToEndWithoutAnyWindow(p) : -1;
 }
 
 std::string WindowText(HWND hwnd) {

@@ -31,6 +31,8 @@ class ChildProcess {
 
   // commandLine includes the program; cwd empty for the test's own.
   bool Start(const std::string& exe, const std::string& commandLine, const std::string& cwd = "");
+  // The same through CreateProcessW, for text the code page cannot spell.
+  bool Start(const std::wstring& exe, const std::wstring& commandLine, const std::wstring& cwd = L"");
   bool WaitExit(DWORD timeoutMs = 15000);
   bool Running() const;
   // The exit code of an ended process (STILL_ACTIVE while it runs).
@@ -50,6 +52,7 @@ bool EndsWithoutShowingWindow(const ChildProcess& p);
 // Runs the program to its end; its exit code, or -1 when it did not end in
 // time or had a top-level window of any kind, shown or not, meanwhile.
 long RunWithoutAnyWindow(const std::string& exe, const std::string& commandLine, const std::string& cwd = "");
+long RunWithoutAnyWindow(const std::wstring& exe, const std::wstring& commandLine, const std::wstring& cwd = L"");
 
 // Top-level windows of a process, of a window class (or any when null).
 std::vector<HWND> TopWindows(DWORD pid, const char* className = nullptr);

@@ -32,8 +32,7 @@ class DeployerApp : public ::testing::Test {
   static ::testing::AssertionResult Offers(HWND dialog, std::initializer_list<int> offered) {
     auto matches = [&] {
       for (const Row& row : kRows) {
-        const bool want =
-            std::find(offered.begin(), offered.end(), row.id) != offered.end() && EditionExists(row.is64);
+        const bool want = std::find(offered.begin(), offered.end(), row.id) != offered.end() && EditionExists(row.is64);
         if (Enabled(dialog, row.id) != want || Checked(dialog, row.id) != want) return false;
       }
       return true;

@@ -134,8 +134,10 @@ TEST(InstallerLook, RegistryScriptIconAndManifest) {
     std::memcpy(&bits, e + 6, 2);
     const int sizeIndex = size == 16 ? 0 : size == 24 ? 1 : size == 32 ? 2 : size == 48 ? 3 : -1;
     const int bitIndex = bits == 4 ? 0 : bits == 8 ? 1 : bits == 32 ? 2 : -1;
-    if (size == 256 && bits == 32) ++big;
-    else if (sizeIndex >= 0 && bitIndex >= 0) ++seen[sizeIndex][bitIndex];
+    if (size == 256 && bits == 32)
+      ++big;
+    else if (sizeIndex >= 0 && bitIndex >= 0)
+      ++seen[sizeIndex][bitIndex];
   }
   EXPECT_EQ(big, 1);
   for (auto& row : seen)

@@ -10,7 +10,7 @@ source "$(dirname "$0")/lanes.sh"
 
 need=(cmake ninja-build g++ clang libclang-rt-14-dev googletest python3 binutils
       g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
-      wine wine64 xvfb x11-utils imagemagick fonts-wine fonts-arphic-uming fonts-liberation)
+      wine wine64 xvfb x11-utils imagemagick fonts-wine fonts-arphic-gbsn00lp fonts-liberation)
 # 32-bit Wine runs the shipped programs: natively where the kernel executes
 # 32-bit code, else under QEMU's user-mode emulator (scripts/lanes.sh). Its
 # packages install either way; where the kernel refuses, a few of their

@@ -68,9 +68,10 @@ _session_make_prefix() {
   "$tool" wineboot -i >/dev/null 2>&1
   "$WINESERVER" -w
   # No SimSun or Times New Roman on Linux: map the two faces the installer
-  # names to fonts of similar metrics, so that it keeps its proportions.
-  # Nothing else is mapped: "MS Shell Dlg" stays Wine's Tahoma, as on Windows.
-  local song="AR PL UMing CN"
+  # names to fonts of the same metrics (AR PL SungtiL GB has SimSun's 6 x 12
+  # base units at 9 points), so that it keeps its proportions. Nothing else
+  # is mapped: "MS Shell Dlg" stays Wine's Tahoma, as on Windows.
+  local song="AR PL SungtiL GB"
   local reg="HKCU\\Software\\Wine\\Fonts\\Replacements"
   "$tool" reg add "$reg" /v SimSun /t REG_SZ /d "$song" /f >/dev/null 2>&1
   "$tool" reg add "$reg" /v "宋体" /t REG_SZ /d "$song" /f >/dev/null 2>&1

@@ -64,7 +64,6 @@ PrinterFacts ReadPrinter() {
   return facts;
 }
 
-
 enum class State { Installed, NotInstalled };
 
 // The control state the dialog shows for an installed or a missing driver.
@@ -384,8 +383,8 @@ namespace {
 
 const char kUsbPrinterClass[] =
     "System\\CurrentControlSet\\Control\\DeviceClasses\\{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
-const std::string kPlotterDevice = std::string(kUsbPrinterClass) +
-                                   "\\##?#USB#Vid_0483&Pid_5750#silent#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+const std::string kPlotterDevice =
+    std::string(kUsbPrinterClass) + "\\##?#USB#Vid_0483&Pid_5750#silent#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
 
 // The lines the log has gained since `from` lines.
 std::vector<std::string> LogLines(const std::string& path, size_t from = 0) {
@@ -755,16 +754,12 @@ TEST_P(InstallerScaled, BlankFrameLiesBesideTheButtonsAndOnNoControl) {
       EXPECT_NEAR(blank.bottom - blank.top, 48.0 * dpi / 96, 48.0 * dpi / 96 / 10) << id;
     }
     if (dpi == 96 && GetParam().songReplaced) {
-      // The area the template's font makes of (175, 160) and 122 x 48 at a
-      // dialog unit of 1.5 pixels, in this prefix's units of that font: it is
-      // that across (6 pixels per 4 units) and 13 pixels per 8 units down,
-      // where SimSun has 12, which would give exactly those pixels.
-      const SIZE units = TemplateBaseUnits();
-      const RECT expected = {::MulDiv(175, units.cx, 6), ::MulDiv(160, units.cy, 12), ::MulDiv(297, units.cx, 6),
-                             ::MulDiv(208, units.cy, 12)};
+      // The stand-in has SimSun's metrics (6 x 12 base units at 96 dpi), so
+      // the area is exactly the pixels it was drawn for.
+      const RECT expected = {175, 160, 175 + 122, 160 + 48};
       EXPECT_TRUE(::EqualRect(&blank, &expected))
           << blank.left << "," << blank.top << " " << blank.right - blank.left << "x" << blank.bottom - blank.top
-          << ", base units " << units.cx << "x" << units.cy;
+          << ", base units " << TemplateBaseUnits().cx << "x" << TemplateBaseUnits().cy;
     }
   }
   EXPECT_TRUE(installer.Close());

@@ -113,24 +113,37 @@ bool EndsWithoutShowingWindow(const ChildProcess& p) {
 }
 
 namespace {
+// -1 when the run went wrong in a way no exit code shows; what went wrong
+// goes to stderr, so that a failing test names it.
 long RunToEndWithoutAnyWindow(const ChildProcess& p) {
-  bool sawWindow = false;
+  std::string window;
   const bool ended = WaitUntil([&] {
-    if (!TopWindows(p.Id()).empty()) sawWindow = true;
+    for (HWND hwnd : TopWindows(p.Id())) {
+      char cls[64] = "";
+      ::GetClassNameA(hwnd, cls, sizeof cls);
+      if (window.empty()) window = std::string(cls) + " \"" + WindowText(hwnd) + "\"";
+    }
     return !p.Running();
   });
-  return ended && !sawWindow ? static_cast<long>(p.ExitCode()) : -1;
+  if (!window.empty()) std::fprintf(stderr, "the program made a window: %s\n", window.c_str());
+  if (!ended) std::fprintf(stderr, "the program did not end\n");
+  return ended && window.empty() ? static_cast<long>(p.ExitCode()) : -1;
+}
+
+long StartFailed() {
+  std::fprintf(stderr, "the program did not start: %lu\n", ::GetLastError());
+  return -1;
 }
 }  // namespace
 
 long RunWithoutAnyWindow(const std::string& exe, const std::string& commandLine, const std::string& cwd) {
   ChildProcess p;
-  return p.Start(exe, commandLine, cwd) ? RunToEndWithoutAnyWindow(p) : -1;
+  return p.Start(exe, commandLine, cwd) ? RunToEndWithoutAnyWindow(p) : StartFailed();
 }
 
 long RunWithoutAnyWindow(const std::wstring& exe, const std::wstring& commandLine, const std::wstring& cwd) {
   ChildProcess p;
-  return p.Start(exe, commandLine, cwd) ? RunToEndWithoutAnyWindow(p) : -1;
+  return p.Start(exe, commandLine, cwd) ? RunToEndWithoutAnyWindow(p) : StartFailed();
 }
 
 std::string WindowText(HWND hwnd) {

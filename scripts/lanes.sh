@@ -19,7 +19,7 @@ WINE32_LOADER=${WINE32_LOADER:-/usr/lib/wine/wine}
 # Without a 32-bit Wine the probe program is handed to the 64-bit one, which
 # says in its own words why it cannot run it.
 WINE64_LOADER=${WINE64_LOADER:-/usr/lib/wine/wine64}
-QEMU_I386=${QEMU_I386:-/usr/bin/qemu-i386-static}
+QEMU_I386=${QEMU_I386:-/usr/bin/qemu-i386}
 UNSHARE=${UNSHARE:-unshare}
 # A Wine start (or an emulator) that never returns must not hold up the run.
 PROBE_TIMEOUT_S=${PROBE_TIMEOUT_S:-120}

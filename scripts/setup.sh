@@ -18,7 +18,10 @@ need=(cmake ninja-build g++ clang libclang-rt-14-dev googletest python3 binutils
 need+=(wine32:i386)
 # Debian 12's own emulator (7.2) takes about 50 s of CPU for each Wine start;
 # the 10.0 of its backports suite is fast enough. Only that one package is
-# taken from there.
+# taken from there: qemu-user, whose emulators are static binaries since 10.0.
+# Not qemu-user-static, which is now a transitional package that pulls in
+# qemu-user-binfmt: that one registers every foreign architecture with the
+# host's binfmt_misc, and the lanes register theirs in a namespace only.
 emulator=
 kernel_runs_i386 || emulator=1
 
@@ -32,7 +35,7 @@ for p in "${need[@]}"; do
 done
 emulator_missing=
 if [ -n "$emulator" ]; then
-  v=$(installed_version qemu-user-static)
+  v=$(installed_version qemu-user)
   [ -n "$v" ] && dpkg --compare-versions "$v" ge 1:10 || emulator_missing=1
 fi
 [ "${#missing[@]}" -eq 0 ] && [ -z "$emulator_missing" ] && exit 0
@@ -55,4 +58,4 @@ if [ -n "$emulator_missing" ]; then
 fi
 $SUDO apt-get update -qq
 [ "${#missing[@]}" -eq 0 ] || $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-[ -z "$backports" ] || $SUDO apt-get install -y -qq --no-install-recommends -t "$backports" qemu-user-static >/dev/null
+[ -z "$backports" ] || $SUDO apt-get install -y -qq --no-install-recommends -t "$backports" qemu-user >/dev/null

@@ -25,8 +25,10 @@ need+=(wine32:i386)
 emulator=
 kernel_runs_i386 || emulator=1
 
+# Empty for a package dpkg has never heard of, which dpkg-query reports as an
+# error: on a fresh machine that is most of them.
 installed_version() {
-  dpkg-query -W -f='${Status} ${Version}' "$1" 2>/dev/null | sed -n 's/^install ok installed //p'
+  { dpkg-query -W -f='${Status} ${Version}' "$1" 2>/dev/null || true; } | sed -n 's/^install ok installed //p'
 }
 
 missing=()

@@ -15,7 +15,6 @@ need=(cmake ninja-build g++ clang libclang-rt-14-dev googletest python3 binutils
 # 32-bit code, else under QEMU's user-mode emulator (scripts/lanes.sh). Its
 # packages install either way; where the kernel refuses, a few of their
 # scripts say "Exec format error", which does no harm.
-need32=(wine32:i386)
 # Debian 12's own emulator (7.2) takes about 50 s of CPU for each Wine start;
 # the 10.0 of its backports suite is fast enough. Only that one package is
 # taken from there: qemu-user, whose emulators are static binaries since 10.0.
@@ -35,9 +34,7 @@ missing=() missing32=()
 for p in "${need[@]}"; do
   [ -n "$(installed_version "$p")" ] || missing+=("$p")
 done
-for p in "${need32[@]}"; do
-  [ -n "$(installed_version "$p")" ] || missing32+=("$p")
-done
+[ -n "$(installed_version wine32:i386)" ] || missing32=(wine32:i386)
 emulator_missing=
 if [ -n "$emulator" ]; then
   v=$(installed_version qemu-user)
@@ -70,9 +67,10 @@ $SUDO apt-get update -qq || echo "setup: not every package list could be fetched
 # The 32-bit half only lets the shipped programs be tested. Where it cannot
 # be installed, the lane probe finds no 32-bit Wine, the lane lines say so,
 # and the x86_64 build stands in.
-if ! { [ "${#missing32[@]}" -eq 0 ] ||
-       $SUDO apt-get install -y -qq --no-install-recommends "${missing32[@]}" >/dev/null; } ||
-   ! { [ -z "$backports" ] ||
-       $SUDO apt-get install -y -qq --no-install-recommends -t "$backports" qemu-user >/dev/null; }; then
+install_32bit() {
+  [ "${#missing32[@]}" -eq 0 ] || $SUDO apt-get install -y -qq --no-install-recommends "${missing32[@]}" >/dev/null ||
+    return
+  [ -z "$backports" ] || $SUDO apt-get install -y -qq --no-install-recommends -t "$backports" qemu-user >/dev/null
+}
+install_32bit ||
   echo "setup: 32-bit Wine or its emulator could not be installed (above); the Wine tests run where the lane probe finds a way" >&2
-fi

@@ -116,17 +116,19 @@ namespace {
 // -1 when the run went wrong in a way no exit code shows; what went wrong
 // goes to stderr, so that a failing test names it.
 long RunToEndWithoutAnyWindow(const ChildProcess& p) {
-  std::string window;
+  std::string window;  // the first window seen: its class and text
   const bool ended = WaitUntil([&] {
-    for (HWND hwnd : TopWindows(p.Id())) {
+    const std::vector<HWND> windows = TopWindows(p.Id());
+    if (window.empty() && !windows.empty()) {
       char cls[64] = "";
-      ::GetClassNameA(hwnd, cls, sizeof cls);
-      if (window.empty()) window = std::string(cls) + " \"" + WindowText(hwnd) + "\"";
+      ::GetClassNameA(windows.front(), cls, sizeof cls);
+      window = std::string(cls) + " \"" + WindowText(windows.front()) + "\"";
     }
     return !p.Running();
   });
   if (!window.empty()) std::fprintf(stderr, "the program made a window: %s\n", window.c_str());
   if (!ended) std::fprintf(stderr, "the program did not end\n");
+  if (ended && p.ExitCode() == 0xFFFFFFFF) std::fprintf(stderr, "the program ended with status 0xFFFFFFFF\n");
   return ended && window.empty() ? static_cast<long>(p.ExitCode()) : -1;
 }
 

@@ -4,6 +4,7 @@
 # runs it in a Wine session of its own prefix (so that it never meets a test
 # run's printers), and adds the executables' sizes and imports to the table.
 set -euo pipefail
+source "$(dirname "$0")/../scripts/fixed-layout.sh" "$0" "$@"
 cd "$(dirname "$0")/.."
 root=$PWD
 cmake --preset windows >/dev/null

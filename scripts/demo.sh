@@ -9,6 +9,7 @@
 # under QEMU's user-mode emulator), the demo shows the shipped 32-bit
 # programs on a 64-bit Windows, under WoW64; elsewhere their x86_64 build.
 set -euo pipefail
+source "$(dirname "$0")/fixed-layout.sh" "$0" "$@"
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 headless=

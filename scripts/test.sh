@@ -14,6 +14,7 @@
 # --repeat N runs the Wine tier N times (everything else once), prints the
 # lane lines of each run and, for every test that failed, how often.
 set -euo pipefail
+source "$(dirname "$0")/fixed-layout.sh" "$0" "$@"
 cd "$(dirname "$0")/.."
 repeat=1
 if [ "${1:-}" = --repeat ]; then

@@ -109,5 +109,19 @@ expect_runner "a failed start, then a pass" '[ "$starts" -gt 1 ] && echo ok || e
 expect_runner "two failed starts" 'exit 5' 5 2
 expect_runner "a silent failure with only an error message" 'echo "wine: error" >&2; exit 3' 3 2
 
+# A script that starts Wine runs itself again, with its arguments, without
+# address randomization; where the kernel refuses, it goes on and says so.
+printf 'source %q "$0" "$@"\necho "$* $(cat /proc/self/personality)"\n' "$PWD/scripts/fixed-layout.sh" >"$work/layout.sh"
+expect_layout() {
+  local what=$1 want=$2 said
+  said=$(python3 -c 'import ctypes, os, sys; ctypes.CDLL(None).personality(0); os.execvp("env", sys.argv)' \
+    "${@:3}" bash "$work/layout.sh" a "b c" 2>&1)
+  [[ $said == $want ]] || fail "$what: said '$said', expected '$want'"
+}
+refused="fixed-layout: address randomization stays on here (setarch -R refused)*"$'\n'"a b c 00000000"
+setarch "$(uname -m)" -R true 2>/dev/null && fixed="a b c 00040000" || fixed=$refused
+expect_layout "randomization on" "$fixed"
+expect_layout "setarch refused" "$refused" SETARCH=false
+
 [ "$failures" -eq 0 ] || exit 1
 echo "lane probe checks: all passed"

@@ -20,9 +20,11 @@ class MessageBoxAnswerer {
   explicit MessageBoxAnswerer(HWND owner) {
     m_thread = std::thread([this, owner] {
       HWND box = nullptr;
+      // Shown means initialised: a message box gets its text in
+      // WM_INITDIALOG, after its controls exist and before it shows.
       WaitUntil([&] {
         box = ::GetLastActivePopup(owner);
-        return box != owner && box != nullptr && ::GetDlgItem(box, 0xFFFF) != nullptr;
+        return box != owner && box != nullptr && ::IsWindowVisible(box) && ::GetDlgItem(box, 0xFFFF) != nullptr;
       });
       if (box == nullptr || box == owner) return;
       m_text = MessageBoxText(box);

@@ -11,25 +11,41 @@ namespace {
 // The spooler's DLL is no KnownDLL: imported by name it would be looked for
 // beside the program first, before any code of the program runs. It is
 // therefore loaded from the system directory when first needed.
-#define WINSPOOL_FUNCTION(name) decltype(&::name) name = SystemFunction<decltype(&::name)>("winspool.drv", #name)
-struct Winspool {
-  WINSPOOL_FUNCTION(AddPrinterA);
-  WINSPOOL_FUNCTION(AddPrinterDriverA);
-  WINSPOOL_FUNCTION(ClosePrinter);
-  WINSPOOL_FUNCTION(ConfigurePortA);
-  WINSPOOL_FUNCTION(DeletePrinter);
-  WINSPOOL_FUNCTION(DeletePrinterConnectionA);
-  WINSPOOL_FUNCTION(DeletePrinterDriverA);
-  WINSPOOL_FUNCTION(EnumPortsA);
-  WINSPOOL_FUNCTION(EnumPrinterDriversA);
-  WINSPOOL_FUNCTION(GetPrinterDriverDirectoryA);
-  WINSPOOL_FUNCTION(OpenPrinterA);
-  WINSPOOL_FUNCTION(SetPrinterDataA);
-};
-#undef WINSPOOL_FUNCTION
+#define WINSPOOL_FUNCTIONS(X)   \
+  X(AddPrinterA)                \
+  X(AddPrinterDriverA)          \
+  X(ClosePrinter)               \
+  X(ConfigurePortA)             \
+  X(DeletePrinter)              \
+  X(DeletePrinterConnectionA)   \
+  X(DeletePrinterDriverA)       \
+  X(EnumPortsA)                 \
+  X(EnumPrinterDriversA)        \
+  X(GetPrinterDriverDirectoryA) \
+  X(OpenPrinterA)               \
+  X(SetPrinterDataA)
 
+struct Winspool {
+#define WINSPOOL_POINTER(name) decltype(&::name) name;
+  WINSPOOL_FUNCTIONS(WINSPOOL_POINTER)
+#undef WINSPOOL_POINTER
+};
+
+BOOL CALLBACK LoadWinspool(PINIT_ONCE, PVOID api, PVOID*) {
+#define WINSPOOL_LOAD(name) \
+  static_cast<Winspool*>(api)->name = SystemFunction<decltype(&::name)>("winspool.drv", #name);
+  WINSPOOL_FUNCTIONS(WINSPOOL_LOAD)
+#undef WINSPOOL_LOAD
+  return TRUE;
+}
+
+// Loaded once, by whichever thread asks first. Not a function-local object
+// with a constructor: its guard would bring the runtime's exception and
+// thread machinery into the program.
 const Winspool& Api() {
-  static const Winspool api;
+  static Winspool api;
+  static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
+  ::InitOnceExecuteOnce(&once, LoadWinspool, &api, nullptr);
   return api;
 }
 
@@ -89,7 +105,7 @@ bool GetDriverDirectory(char (&directory)[256]) {
   directory[0] = '\0';
   // The spooler is told of 150 bytes; the rest of the buffer stays zero.
   const BOOL ok = Call(Api().GetPrinterDriverDirectoryA, nullptr, kEnvironment, 1, reinterpret_cast<BYTE*>(directory),
-                                               150, &needed);
+                       150, &needed);
   directory[150] = '\0';
   if (!ok) directory[0] = '\0';
   return ok && directory[0] != '\0';
@@ -115,7 +131,7 @@ UniquePrinter AddPrinter(PRINTER_INFO_2A& info) {
 DWORD SetPrinterData(HANDLE printer, const char* valueName, DWORD type, const void* data, DWORD size) {
   if (Api().SetPrinterDataA == nullptr) return ERROR_PROC_NOT_FOUND;
   return Call(Api().SetPrinterDataA, printer, const_cast<char*>(valueName), type,
-                    static_cast<BYTE*>(const_cast<void*>(data)), size);
+              static_cast<BYTE*>(const_cast<void*>(data)), size);
 }
 
 void DeletePrinterConnection(const char* printerName) {

@@ -112,3 +112,22 @@ TEST(InstallerStart, EmbeddingAndAutomationStayWithoutWindowUntilQuit) {
     EXPECT_TRUE(p.WaitExit()) << sw;
   }
 }
+
+// The programs are built without exceptions: a failed allocation or a broken
+// library check ends the process at once with a code a setup package can
+// read, and without the runtime's message box that no one would answer.
+TEST(InstallerStart, RuntimeFailuresEndTheProgramWithACodeAndNoWindow) {
+  const std::string exe = WinPath(RUNTIME_FAILURE_EXE_UNIX);
+  const struct {
+    const char* failure;
+    long exitCode;
+  } cases[] = {
+      {"new", ERROR_NOT_ENOUGH_MEMORY},
+      {"length", ERROR_NOT_ENOUGH_MEMORY},
+      {"call", ERROR_INTERNAL_ERROR},
+      {"nothrow", 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RunWithoutAnyWindow(exe, "\"" + exe + "\" " + c.failure), c.exitCode) << c.failure;
+  }
+}

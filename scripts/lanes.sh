@@ -192,6 +192,7 @@ run_lane() {
     done < <(python3 "$_lanes_dir/junit_counts.py" --failed "$junit")
   else
     counts="no results (ctest exit status $rc)"
+    [ "$rc" -ne 125 ] || counts="no results: its Wine session did not start (the reason is above)"
     LANE_FAILURES[$name|(the whole lane)]=$((${LANE_FAILURES[$name|(the whole lane)]:-0} + 1))
     [ "$rc" -ne 0 ] || rc=1
   fi

@@ -5,6 +5,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source scripts/wine-session.sh
-wine_session_start "$1" "$2" "$3"
+# A session that cannot start has said why; its lane has no results.
+wine_session_start "$1" "$2" "$3" || exit 125
 shift 3
 ctest "$@"

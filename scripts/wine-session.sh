@@ -8,14 +8,15 @@
 # the 32-bit loader runs the shipped 32-bit programs, in a 32-bit prefix or
 # under WoW64 in a 64-bit one. $WINE is the loader to start programs with.
 
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
+WINE=${WINE64:-/usr/lib/wine/wine64}
+WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
+WINE64=${WINE64:-/usr/lib/wine/wine64}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 _session_xvfb_pid=
 
 wine_session_start() {
   export WINEPREFIX=$1 WINEARCH=${2:-win64}
-  WINE=${3:-/usr/lib/wine/wine64}
+  WINE=${3:-$WINE64}
   export WINELOADER=$WINE
   if [ -z "${DISPLAY:-}" ] || [ -n "${MARLO_FORCE_XVFB:-}" ]; then
     # Xvfb picks a display number no other server holds and writes it once
@@ -35,18 +36,45 @@ wine_session_start() {
   fi
   trap wine_session_end EXIT
   _session_count 1 >/dev/null
-  if [ ! -f "$WINEPREFIX/.marlo-ready" ]; then
+  local made_by
+  made_by=$(_session_wine_identity)
+  if [ "$(cat "$WINEPREFIX/.marlo-made-by" 2>/dev/null)" != "$made_by" ]; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
-    _session_make_prefix
+    _session_make_prefix || return 1
     "$WINESERVER" -w
-    touch "$WINEPREFIX/.marlo-ready"
+    echo "$made_by" >"$WINEPREFIX/.marlo-made-by"
   fi
   _session_install_wine_fonts
   "$WINESERVER" -p >/dev/null 2>&1 </dev/null
   # The prefix's services start with the first program; started here, they
   # do not hold the output of a test (which CTest waits to see closed).
-  "$WINE" reg query "HKCU\\Software" >/dev/null 2>&1 </dev/null
+  _session_checked "starting a program in the prefix $WINEPREFIX" "$WINE" reg query "HKCU\\Software"
+}
+
+# What made a prefix: this Wine's version, which of its halves are there and
+# the prefix's kind. A prefix made by another Wine, or by this one before its
+# 32-bit half was installed, is made anew: the 32-bit loader cannot start a
+# program in a 64-bit prefix made without it ("could not load kernel32.dll,
+# status c0000135").
+_session_wine_identity() {
+  local file
+  echo "$WINEARCH prefix, $("$WINESERVER" --version 2>&1 | head -n 1)"
+  for file in /usr/lib/wine/wine /usr/lib/wine/wine64 /usr/lib/i386-linux-gnu/wine /usr/lib/x86_64-linux-gnu/wine; do
+    [ -e "$file" ] && echo "$file $(stat -L -c '%s %Y' "$file")"
+  done
+}
+
+# Runs a Wine step quietly; where it fails, says which step and why, in
+# Wine's words: its status, and the errors it printed once asked to.
+_session_checked() {
+  local step=$1 status=0 said
+  shift
+  "$@" >/dev/null 2>&1 </dev/null || status=$?
+  [ "$status" -eq 0 ] && return 0
+  said=$(WINEDEBUG=err+all "$@" 2>&1 </dev/null | tr -d '\r' | grep -v '^$' | grep -m 3 -i 'err\|could not\|status' | cut -c 1-200)
+  echo "wine-session: $step failed: $1 ended with status $status${said:+; Wine said: $(tr '\n' ' ' <<<"$said")}" >&2
+  return "$status"
 }
 
 # Wine's own fonts (Tahoma for "MS Shell Dlg", Marlett, MS Sans Serif and
@@ -63,9 +91,9 @@ _session_install_wine_fonts() {
 # window manager, no crash debugger (in both registry views of a 64-bit
 # Windows, for 32-bit and 64-bit programs alike).
 _session_make_prefix() {
-  local tool=/usr/lib/wine/wine64 views=("/reg:64" "/reg:32")
+  local tool=$WINE64 views=("/reg:64" "/reg:32")
   [ "$WINEARCH" = win32 ] && tool=$WINE views=("")
-  "$tool" wineboot -i >/dev/null 2>&1
+  _session_checked "making the $WINEARCH prefix $WINEPREFIX" "$tool" wineboot -i || return 1
   "$WINESERVER" -w
   # No SimSun or Times New Roman on Linux: map the two faces the installer
   # names to fonts of the same metrics (AR PL SungtiL GB has SimSun's 6 x 12

@@ -123,5 +123,43 @@ setarch "$(uname -m)" -R true 2>/dev/null && fixed="a b c 00040000" || fixed=$re
 expect_layout "randomization on" "$fixed"
 expect_layout "setarch refused" "$refused" SETARCH=false
 
+# A prefix remembers the Wine that made it: the same Wine keeps it, another
+# makes it anew. A session that cannot start a program in its prefix says
+# which step failed, with Wine's status and words, and its lane says so.
+server=$(loader wineserver '[ "$1" != --version ] || echo "Wine $FAKE_VERSION"')
+LOADER64=$(loader wine64 '
+case "$1 ${2:-}" in
+"wineboot -i") mkdir -p "$WINEPREFIX" && echo made >>"$WINEPREFIX.made" ;;
+"reg query") [ -z "${FAKE_BROKEN:-}" ] || { echo "err:module:LdrInitializeThunk could not load kernel32.dll, status c0000135" >&2; exit 53; } ;;
+esac')
+expect_session() {
+  local what=$1 version=$2 made=$3 broken=${4:-} said rc=0
+  said=$(DISPLAY=:0 WINE64=$LOADER64 WINESERVER=$server FAKE_VERSION=$version FAKE_BROKEN=$broken \
+    bash scripts/wine-lane.sh "$work/session/prefix" win64 "$LOADER64" --version 2>&1) || rc=$?
+  [ "$(grep -c made "$work/session/prefix.made" 2>/dev/null)" = "$made" ] || fail "$what: prefix made $(grep -c made "$work/session/prefix.made") times, expected $made"
+  if [ -n "$broken" ]; then
+    [ "$rc" -eq 125 ] || fail "$what: the lane ended with $rc, expected 125"
+    [[ $said == *"starting a program in the prefix"*"status 53"*"status c0000135"* ]] || fail "$what: said '$said'"
+  else
+    [ "$rc" -eq 0 ] || fail "$what: the lane ended with $rc: $said"
+  fi
+}
+expect_session "a new prefix" 8.0 1
+expect_session "the same Wine" 8.0 1
+expect_session "another Wine" 10.0 2
+expect_session "a prefix programs cannot start in" 10.0 2 broken
+
+# The setup's 32-bit install asks for what apt names as not installable, in
+# apt's words as a mirror out of step made it say them.
+source scripts/multiarch.sh
+said=' libcups2 : Depends: libavahi-client3 (>= 0.6.16) but it is not going to be installed
+ libwine:i386 : Depends: libgstreamer-plugins-base1.0-0:i386 (>= 1.0.0) but it is not going to be installed
+ libdw1:i386 : Depends: liblzma5:i386 (>= 5.1.1alpha+20120614) but it is not going to be installed
+               Depends: zlib1g:i386 (>= 1:1.2.2.3) but 1:1.2.13.dfsg-1 is to be installed
+               Recommends: libfoo:i386 but it is not going to be installed
+E: Error, pkgProblemResolver::Resolve generated breaks, this may be caused by held packages.'
+unmet=$(unmet_i386 <<<"$said" | tr '\n' ' ')
+[ "$unmet" = "libgstreamer-plugins-base1.0-0:i386 liblzma5:i386 zlib1g:i386 " ] || fail "apt's unmet 32-bit packages read as '$unmet'"
+
 [ "$failures" -eq 0 ] || exit 1
 echo "lane probe checks: all passed"

@@ -1,17 +1,35 @@
 #!/usr/bin/env bash
 # Builds the folder that ships: the two programs, the driver package made from
-# the maker's three driver files, and the maker's plug-in files.
+# the maker's three driver files, the maker's plug-in files, and SHA256SUMS.
 #
-#   scripts/release.sh DRIVER.dll DATA.pcd CONFIG.dll \
+#   scripts/release.sh [--pkcs12 FILE [--password-file FILE] [--timestamp URL] [--ca-file FILE]] \
+#                      DRIVER.dll DATA.pcd CONFIG.dll \
 #                      Marlotrim32.cpg Marlotrim64.cpg Marlotrim.bmp OUTPUT_FOLDER
 #
+# With --pkcs12 both programs are signed with that code-signing certificate
+# (scripts/codesign.sh; its password from --password-file or the environment
+# variable RELEASE_SIGN_PASSWORD), timestamped by the RFC 3161 server at URL
+# if one is named, and verified up to a root of --ca-file (PEM; by default
+# the system's). Without it the programs ship unsigned.
+#
 # OUTPUT_FOLDER must not exist yet. The folder is put together beside it under
-# a temporary name and renamed into place only when complete, so a failed run
-# leaves nothing behind.
+# a temporary name and renamed into place only when complete and its
+# signatures verified, so a failed run leaves nothing behind.
 set -euo pipefail
 
-usage="usage: scripts/release.sh DRIVER.dll DATA.pcd CONFIG.dll Marlotrim32.cpg Marlotrim64.cpg Marlotrim.bmp OUTPUT_FOLDER"
-if [ "$#" -ne 7 ]; then
+usage="usage: scripts/release.sh [--pkcs12 FILE [--password-file FILE] [--timestamp URL] [--ca-file FILE]] DRIVER.dll DATA.pcd CONFIG.dll Marlotrim32.cpg Marlotrim64.cpg Marlotrim.bmp OUTPUT_FOLDER"
+pkcs12= pwfile= tsurl= cafile=
+while [ "$#" -gt 7 ]; do
+  case "$1" in
+  --pkcs12) pkcs12=$2 ;;
+  --password-file) pwfile=$2 ;;
+  --timestamp) tsurl=$2 ;;
+  --ca-file) cafile=$2 ;;
+  *) break ;;
+  esac
+  shift 2
+done
+if [ "$#" -ne 7 ] || { [ -z "$pkcs12" ] && [ -n "$pwfile$tsurl$cafile" ]; }; then
   echo "$usage" >&2
   exit 2
 fi
@@ -20,6 +38,8 @@ fail() {
   echo "release: $*" >&2
   exit 1
 }
+source "$(dirname "$0")/codesign.sh"
+trap codesign_end EXIT
 
 # Every input is checked before anything is built or written.
 inputs=()
@@ -32,6 +52,15 @@ out=$(realpath -m -- "$7")
 [ -e "$out" ] && fail "'$7' already exists; remove it or choose another folder"
 parent=$(dirname -- "$out")
 [ -d "$parent" ] && [ -w "$parent" ] || fail "cannot create '$7': '$parent' is not a writable folder"
+if [ -n "$pkcs12" ]; then
+  codesign_load "$pkcs12" "$pwfile"
+  if [ -n "$cafile" ]; then
+    [ -f "$cafile" ] && [ -r "$cafile" ] || fail "the root certificates '$cafile' cannot be read"
+    cafile=$(realpath -- "$cafile")
+  fi
+else
+  echo "release: no certificate given (--pkcs12): the programs are not signed"
+fi
 
 cd "$(dirname "$0")/.."
 cmake --preset windows >/dev/null
@@ -40,14 +69,28 @@ cmake --preset host >/dev/null
 cmake --build --preset host --target cabpack >/dev/null
 
 staging=$(mktemp -d "$parent/.$(basename -- "$out").XXXXXX")
-trap 'rm -rf -- "$staging"' EXIT
-cp build/windows/installer/PLOTINST.exe build/windows/deployer/AddonDeploy.exe "$staging/"
+trap 'rm -rf -- "$staging"; codesign_end' EXIT
+# The programs come first, signed and verified, before anything else is added.
+for exe in build/windows/installer/PLOTINST.exe build/windows/deployer/AddonDeploy.exe; do
+  if [ -n "$pkcs12" ]; then
+    codesign_sign "$exe" "$staging/$(basename "$exe")" "$tsurl"
+    codesign_verify "$staging/$(basename "$exe")" "$cafile"
+  else
+    cp -- "$exe" "$staging/"
+  fi
+done
 build/host/tests/host/cabpack "${inputs[0]}" "${inputs[1]}" "${inputs[2]}" "$staging"
 cp -- "${inputs[3]}" "$staging/Marlotrim32.cpg"
 cp -- "${inputs[4]}" "$staging/Marlotrim64.cpg"
 cp -- "${inputs[5]}" "$staging/Marlotrim.bmp"
+(
+  cd "$staging"
+  export LC_ALL=C
+  files=(*)
+  sha256sum -- "${files[@]}" >SHA256SUMS
+)
 chmod 755 "$staging"
 # rename(2) is atomic, and fails rather than merge if the folder appeared meanwhile.
 mv -T -- "$staging" "$out"
-trap - EXIT
+trap codesign_end EXIT
 echo "release: $out"

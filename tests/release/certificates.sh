@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Throwaway certificates for one test run, made in DIR (never kept):
+#   root.pem, root.der   a root that exists only for this run
+#   signer.p12           a code-signing certificate under it, with its key
+#   password             signer.p12's password (and that of the two below)
+#   expired.p12          a code-signing certificate that has expired
+#   server.p12           a certificate for web servers, not for code signing
+#   other-root.pem       another root, under which nothing is signed
+#   certificates.sh DIR
+set -euo pipefail
+dir=$1
+mkdir -p "$dir"
+cd "$dir"
+printf '%s\n' 'throwaway pass $(word) "x"' >password
+root() {
+  openssl req -x509 -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.pem" -days 2 -subj "/CN=$2" \
+    -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign 2>/dev/null
+}
+# leaf NAME DAYS EXTENDED_KEY_USAGE: a certificate under the root, in NAME.p12.
+leaf() {
+  openssl req -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.csr" -subj "/CN=Throwaway Publisher $1" 2>/dev/null
+  printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=%s\n' "$3" >"$1.ext"
+  openssl x509 -req -in "$1.csr" -CA root.pem -CAkey root.key -set_serial "0x$(openssl rand -hex 8)" \
+    -days "$2" -extfile "$1.ext" -out "$1.pem" 2>/dev/null
+  openssl pkcs12 -export -in "$1.pem" -inkey "$1.key" -certfile root.pem -out "$1.p12" -passout file:password
+}
+root root "Throwaway Root $$"
+root other-root "Another Throwaway Root $$"
+openssl x509 -in root.pem -outform DER -out root.der
+leaf signer 1 codeSigning
+leaf expired -1 codeSigning
+leaf server 1 serverAuth

@@ -2,7 +2,8 @@
 # Checks of what ships, after the windows preset is built: the two programs'
 # image flags, imports, sections and version resources, that a second build
 # in another folder gives the same bytes, and the release command on good
-# and on missing inputs.
+# and on missing inputs, unsigned and signed with this run's throwaway
+# certificates, and on certificates that cannot sign.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -82,11 +83,16 @@ for i, name in enumerate(["DRIVER.dll", "DATA.pcd", "CONFIG.dll", "p32.cpg", "p6
         f.write(bytes(range(256)) * (i + 1) + os.urandom(1000 + 4099 * i))
 PY
 args=("$inputs/DRIVER.dll" "$inputs/DATA.pcd" "$inputs/CONFIG.dll" "$inputs/p32.cpg" "$inputs/p64.cpg" "$inputs/p.bmp")
-out=$work/release
-if bash scripts/release.sh "${args[@]}" "$out" >"$work/log" 2>&1; then
+# What a release folder must hold. Signed programs verify up to this run's
+# throwaway root and, their signature taken off, are the build's very bytes.
+check_folder() {
+  local out=$1 signed=$2 listing expected
   listing=$(cd "$out" && ls -A | sort | tr '\n' ' ')
-  expected="AddonDeploy.exe Data1.CAB Data2.CAB Data3.CAB Marlotrim.bmp Marlotrim32.cpg Marlotrim64.cpg PLOTINST.exe "
+  expected="AddonDeploy.exe Data1.CAB Data2.CAB Data3.CAB Marlotrim.bmp Marlotrim32.cpg Marlotrim64.cpg PLOTINST.exe SHA256SUMS "
   [ "$listing" = "$expected" ] || fail "release folder holds '$listing', expected '$expected'"
+  [ "$(cut -d' ' -f3 "$out/SHA256SUMS" | tr '\n' ' ')" = "${expected%SHA256SUMS }" ] ||
+    fail "SHA256SUMS does not list every other file: $(cat "$out/SHA256SUMS")"
+  (cd "$out" && sha256sum --quiet --strict -c SHA256SUMS) || fail "SHA256SUMS does not match the files"
   # Unscrambled, each package file is its driver file again.
   for pair in "Data1.CAB DRIVER.dll" "Data2.CAB CONFIG.dll" "Data3.CAB DATA.pcd"; do
     set -- $pair
@@ -99,8 +105,22 @@ if bash scripts/release.sh "${args[@]}" "$out" >"$work/log" 2>&1; then
     cmp -s "$out/$1" "$inputs/$2" || fail "$1 is not a copy of its input"
   done
   for program in "${programs[@]}"; do
-    cmp -s "$out/$(basename "$program")" "build/windows/$program" || fail "$(basename "$program") in the release is not the build's"
+    local exe=$out/${program#*/}
+    if [ "$signed" = signed ]; then
+      osslsigncode verify -CAfile "$pki/root.pem" -in "$exe" >"$work/verify" 2>&1 ||
+        fail "$exe does not verify against the throwaway root: $(tail -n 3 "$work/verify")"
+      osslsigncode remove-signature -in "$exe" -out "$work/bare.exe" >/dev/null 2>&1 || fail "no signature on $exe"
+      exe=$work/bare.exe
+    fi
+    cmp -s "$exe" "build/windows/$program" || fail "${program#*/} in the release is not the build's"
+    rm -f "$work/bare.exe"
   done
+}
+out=$work/release
+if bash scripts/release.sh "${args[@]}" "$out" >"$work/log" 2>&1; then
+  check_folder "$out" unsigned
+  grep -qx 'release: no certificate given (--pkcs12): the programs are not signed' "$work/log" ||
+    fail "an unsigned release does not say so: $(cat "$work/log")"
   if bash scripts/release.sh "${args[@]}" "$out" >"$work/log" 2>&1; then
     fail "release over an existing folder succeeded"
   fi
@@ -108,6 +128,51 @@ else
   cat "$work/log" >&2
   fail "release on good inputs failed"
 fi
+
+# Signed with a throwaway certificate, the password once from a file and once
+# from the environment: verified, and the same bytes both times.
+pki=$work/pki
+bash tests/release/certificates.sh "$pki"
+password=$(cat "$pki/password")
+if ! command -v osslsigncode >/dev/null; then
+  fail "osslsigncode is not installed: signed releases cannot be made or checked here"
+elif bash scripts/release.sh --pkcs12 "$pki/signer.p12" --password-file "$pki/password" --ca-file "$pki/root.pem" \
+  "${args[@]}" "$work/signed" >"$work/log" 2>&1 &&
+  RELEASE_SIGN_PASSWORD=$password bash scripts/release.sh --pkcs12 "$pki/signer.p12" --ca-file "$pki/root.pem" \
+    "${args[@]}" "$work/signed-again" >>"$work/log" 2>&1; then
+  check_folder "$work/signed" signed
+  for program in "${programs[@]}"; do
+    cmp -s "$work/signed/${program#*/}" "$work/signed-again/${program#*/}" ||
+      fail "two signings of ${program#*/} with the same certificate differ"
+  done
+  ! grep -qF "$password" "$work/log" || fail "a signed release printed the password"
+else
+  cat "$work/log" >&2
+  fail "signed release on good inputs failed"
+fi
+
+# Certificates that cannot sign: each named with its reason, before any
+# folder exists, and nothing of the password said.
+while IFS='|' read -r case p12 options expected; do
+  mkdir "$work/$case"
+  # shellcheck disable=SC2086 # the options are words
+  if env -u RELEASE_SIGN_PASSWORD bash scripts/release.sh --pkcs12 "$pki/$p12" $options "${args[@]}" "$work/$case/out" >"$work/log" 2>&1; then
+    fail "release with $case succeeded"
+  else
+    grep -qE "$expected" "$work/log" || fail "release with $case did not say '$expected': $(cat "$work/log")"
+  fi
+  [ -z "$(ls -A "$work/$case")" ] || fail "release with $case left $(ls -A "$work/$case")"
+  ! grep -qF "$password" "$work/log" || fail "release with $case printed the password"
+done <<EOF
+no-pkcs12|missing.p12|--password-file $pki/password|certificate '.*missing.p12' is missing
+no-pkcs12-file|root.pem|--password-file $pki/password|root.pem' is no PKCS#12 file
+wrong-password|signer.p12|--password-file $pki/root.pem|wrong password for the certificate
+no-password|signer.p12||no password for '.*signer.p12'
+expired|expired.p12|--password-file $pki/password|certificate 'CN = Throwaway Publisher expired' has expired
+not-for-code|server.p12|--password-file $pki/password|'CN = Throwaway Publisher server' is not for code signing
+no-timestamp|signer.p12|--password-file $pki/password --timestamp http://127.0.0.1:9/|timestamp server http://127.0.0.1:9/ did not answer
+other-root|signer.p12|--password-file $pki/password --ca-file $pki/other-root.pem|signature of PLOTINST.exe does not verify
+EOF
 
 # A missing input: refused, named, and nothing left behind.
 mkdir "$work/missing"

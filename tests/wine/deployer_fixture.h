@@ -45,14 +45,15 @@ inline bool EditionExists(bool is64) { return !is64 || WindowsIs64Bit(); }
 
 inline std::string Work(const std::string& name) { return WinPath(TEST_WORK_DIR_UNIX) + "\\" + name; }
 
-// A folder of its own for one test: the program, its plug-in files, and
-// room for host installations.
+// A folder of its own for one test: the program (the one under test, or
+// another build of it), its plug-in files, and room for host installations.
 class Sandbox {
  public:
-  explicit Sandbox(const char* stem) : m_dir(Work(UniqueName(stem))) {
+  explicit Sandbox(const char* stem, const std::string& program = WinPath(ADDONDEPLOY_EXE_UNIX))
+      : m_dir(Work(UniqueName(stem))) {
     ::CreateDirectoryA(WinPath(TEST_WORK_DIR_UNIX).c_str(), nullptr);
     ::CreateDirectoryA(m_dir.c_str(), nullptr);
-    ::CopyFileA(WinPath(ADDONDEPLOY_EXE_UNIX).c_str(), Exe().c_str(), FALSE);
+    ::CopyFileA(program.c_str(), Exe().c_str(), FALSE);
     WriteFileBytes(m_dir + "\\Marlotrim32.cpg", kModule32);
     WriteFileBytes(m_dir + "\\Marlotrim64.cpg", kModule64);
     WriteFileBytes(m_dir + "\\Marlotrim.bmp", kBitmap);
@@ -74,8 +75,7 @@ class Sandbox {
   // A registered host whose Draw folder is missing, so deployment fails.
   void AddBrokenHost(int version, bool is64) {
     if (!EditionExists(is64)) return;
-    SetString(HKEY_LOCAL_MACHINE, HostKey(version, is64), "ConfigDir", m_dir + "\\missing\\Config",
-              KEY_WOW64_64KEY);
+    SetString(HKEY_LOCAL_MACHINE, HostKey(version, is64), "ConfigDir", m_dir + "\\missing\\Config", KEY_WOW64_64KEY);
   }
 
  private:

@@ -87,7 +87,7 @@ class MachineRoot {
 // SHA-256, as every one is now: its policy step cannot fetch the 32-byte
 // signature hash into a 20-byte buffer and passes the file whatever its root.
 // So the chain WinVerifyTrust built is checked too. The root goes into the
-// store before the first check: Wine's chain engine reads it once a process.
+// store before the first check: Wine's chain engine reads it once per process.
 TEST(Signature, WithTheRootInTheMachineStoreOnlyTheSignedProgramsAreTrusted) {
   MachineRoot root;
   ASSERT_TRUE(root.Added());

@@ -11,7 +11,7 @@
 
 static_assert(kHostKeyAccess == KEY_ALL_ACCESS);
 static_assert(kHostKeyAccess64View == (KEY_ALL_ACCESS | KEY_WOW64_64KEY));
-static_assert(kHeldError == ERROR_ACCESS_DENIED);
+static_assert(kHeldError == ERROR_ACCESS_DENIED && kSharingViolation == ERROR_SHARING_VIOLATION);
 static_assert(kWaitStoppedError == ERROR_CANCELLED);
 
 namespace {
@@ -35,11 +35,14 @@ LONG OpenHostKey(int majorVersion, bool is64BitEdition, UniqueHKey& key) {
 }
 
 // "ConfigDir" as text, terminated inside the buffer whatever its type or
-// length; a value of 260 bytes or more leaves no room and fails the read.
+// length; a value of more than 259 characters leaves no room and fails the
+// read.
 LONG ReadConfigDir(HKEY key, char (&text)[kHostPathInputSize]) {
   DWORD size = sizeof text;
   const LONG rc = ::RegQueryValueExA(key, "ConfigDir", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
   if (rc != ERROR_SUCCESS) return rc;
+  // 259 characters and their terminator fill the buffer exactly.
+  if (size == sizeof text && text[size - 1] == '\0') return ERROR_SUCCESS;
   if (size >= sizeof text) return ERROR_MORE_DATA;
   text[size] = '\0';
   return ERROR_SUCCESS;
@@ -67,28 +70,27 @@ DWORD ReplaceOld(NewFile& file, const char* old) {
   return again;
 }
 
-// Whether another holds the file open without letting it be deleted, as a
-// running host's load of its module never does.
-bool HeldWithoutDeleteSharing(const char* path) {
+// 0 when the file opens for deletion, else the error that refused it.
+DWORD OpenForDeletion(const char* path) {
   const UniqueFile probe(::CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                        OPEN_EXISTING, 0, nullptr));
-  return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION;
+  return probe ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
 }
 
-// One attempt to put the new module in place: 0 once it is, else the error
-// to judge a retry by.
-unsigned long SwapModule(NewFile& module, const char* old) {
+// One attempt to put the new module in place.
+SwapRefusal SwapModule(NewFile& module, const char* old) {
   const DWORD error = ReplaceOld(module, old);
-  // Wine refuses a replacement over any open file with access denied; a
-  // holder that does not share deletion is told apart as a deletion would
-  // tell it, and not waited for.
-  if (error == ERROR_ACCESS_DENIED && HeldWithoutDeleteSharing(old)) return ERROR_SHARING_VIOLATION;
-  return error;
+  // Access denied is what a host's load of its module gives (and, on Wine,
+  // any open file), but also the file's own security: the old module opened
+  // for deletion tells them apart.
+  if (error != ERROR_ACCESS_DENIED) return {error, false};
+  return JudgeDenial(OpenForDeletion(old));
 }
 
 // Places the module, then the bitmap, each written in full beside its old
-// file first. 0 once the new module is in place, else why not; the old files
-// then stay as they were and no new one is left.
+// file first. 0 once both are in place, else why not; no new file is left,
+// and the old files stay as they were, but for a module already replaced
+// when the bitmap fails.
 unsigned long PlaceFiles(const PluginPaths& paths, HANDLE moduleSource, HANDLE bitmapSource, DeployWait& wait) {
   // A folder in the module's place denies its replacement for good: waiting
   // that out would stall for minutes.
@@ -98,9 +100,11 @@ unsigned long PlaceFiles(const PluginPaths& paths, HANDLE moduleSource, HANDLE b
   if (const DWORD error = bitmap.Write(bitmapSource)) return error;
   if (const unsigned long error = SwapInModule([&] { return SwapModule(module, paths.moduleDestination); }, wait))
     return error;
-  // Only the module makes a deployment; a bitmap that stays is the old one, whole.
-  ReplaceOld(bitmap, paths.bitmapDestination);
-  return ERROR_SUCCESS;
+  // The new module stays; a bitmap that stays is the old one, whole, and
+  // fails the edition.
+  const DWORD bitmapError = ReplaceOld(bitmap, paths.bitmapDestination);
+  wait.BitmapReplaced(bitmapError);
+  return bitmapError;
 }
 
 }  // namespace

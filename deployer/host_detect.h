@@ -13,11 +13,12 @@ bool IsCorelVersionInstalled(int majorVersion, bool is64BitEdition);
 
 // Replaces the plug-in module and bitmap in that edition's plug-in folder
 // with those beside this program, each written in full beside the old file
-// first and then moved over it in one step. True when the new module is in
-// place; otherwise false, with the error of the step that failed as the
-// thread's last error, and the old files as they were. While the host holds
-// its old module, the pauses between attempts go to `wait`, which may stop
-// them.
+// first and then moved over it in one step. True when both are in place;
+// otherwise false, with the error of the step that failed as the thread's
+// last error, and the old files as they were (but for the new module, which
+// stays when only the bitmap fails). While the host holds its old module,
+// the pauses between attempts go to `wait`, which may stop them, and the
+// bitmap's outcome is told to it.
 bool DeployPlugin(int majorVersion, bool is64BitEdition, DeployWait& wait);
 // DeployPlugin's outcome as a code: 0, or the error of the step that failed.
 unsigned long DeployPluginError(int majorVersion, bool is64BitEdition, DeployWait& wait);

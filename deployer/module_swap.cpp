@@ -3,21 +3,25 @@
 // The log line names the count.
 static_assert(kMaxSwapAttempts == 3001);
 
+SwapRefusal JudgeDenial(unsigned long probeError) {
+  if (probeError == kSharingViolation || probeError == kHeldError) return {probeError, false};
+  return {kHeldError, true};
+}
+
 unsigned long SwapInModule(const SwapFn& swap, DeployWait& wait) {
   unsigned long error = 0;
   bool waitedOnHolder = false;
   for (int attempt = 0; attempt < kMaxSwapAttempts; ++attempt) {
-    error = swap();
+    const SwapRefusal refusal = swap();
+    error = refusal.error;
     if (error == 0) break;
-    // A running host denies access to its loaded module until it ends, so
-    // only that error is worth waiting out.
-    const bool held = error == kHeldError;
-    waitedOnHolder = waitedOnHolder || held;
-    if (!wait.Pause(kSwapRetryWaitMs, held)) {
-      error = kWaitStoppedError;
+    waitedOnHolder = waitedOnHolder || refusal.held;
+    if (!wait.Pause(kSwapRetryWaitMs, refusal.held)) {
+      // Only a wait for a holder is given up; any other refusal came first.
+      if (refusal.held) error = kWaitStoppedError;
       break;
     }
-    if (!held) break;
+    if (!refusal.held) break;
   }
   if (waitedOnHolder) wait.HeldWaitEnded(error);
   return error;

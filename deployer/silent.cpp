@@ -11,7 +11,8 @@
 namespace {
 
 // Sleeps as the dialog does, and tells the log at once which edition waits
-// for the host to let go of its module, and again how the wait ended.
+// for the host to let go of its module, and again how the wait ended; and
+// how the bitmap's replacement went.
 class LoggingWait : public DeployWait {
  public:
   LoggingWait(RunLog& log, const char* edition) : m_log(log), m_edition(edition) {}
@@ -27,6 +28,9 @@ class LoggingWait : public DeployWait {
   void HeldWaitEnded(unsigned long outcome) override {
     m_log.Step(outcome, "%s: %s", m_edition, HeldWaitEnd(outcome));
     m_told = false;
+  }
+  void BitmapReplaced(unsigned long outcome) override {
+    m_log.Step(outcome, "%s: replace the plug-in's bitmap", m_edition);
   }
 
  private:

@@ -39,13 +39,13 @@ FrameworkSwitch FindFrameworkSwitch(const wchar_t* name) {
   return FrameworkSwitch::None;
 }
 
-void SilentSwitches::Take(const wchar_t* param, bool flag) {
+bool SilentSwitches::Take(const wchar_t* param, bool flag) {
   if (m_awaiting != nullptr) {
     if (!flag) {
       m_awaiting->given = true;
       m_awaiting->text = param;
       m_awaiting = nullptr;
-      return;
+      return true;
     }
     // A switch where a value belongs: the value is missing.
     m_malformed = true;
@@ -64,6 +64,7 @@ void SilentSwitches::Take(const wchar_t* param, bool flag) {
   } else if (FindFrameworkSwitch(param) == FrameworkSwitch::None) {
     m_foreign = true;
   }
+  return false;
 }
 
 void SilentSwitches::Finish() {
@@ -83,6 +84,8 @@ void SilentSwitches::Expect(Value* value) {
 
 unsigned long SilentSwitches::Error() const {
   if (m_malformed || m_foreign || m_course == SilentCourse::None) return kInvalidParameter;
+  // An empty log name names no file: the value is missing.
+  if (m_log.given && m_log.text.empty()) return kInvalidParameter;
   // A port means nothing to a removal.
   if (m_course == SilentCourse::Delete && m_port.given) return kInvalidParameter;
   return 0;

@@ -21,8 +21,8 @@ class SilentSwitches {
   SilentSwitches(bool knowsDelete, bool knowsPort) : m_knowsDelete(knowsDelete), m_knowsPort(knowsPort) {}
 
   // One argument; without its '-' or '/' when flag. Values are kept whole,
-  // every character as given.
-  void Take(const wchar_t* param, bool flag);
+  // every character as given. True when it was taken as a switch's value.
+  bool Take(const wchar_t* param, bool flag);
   // After the last argument: a switch still waiting for its value lacks it.
   void Finish();
 

@@ -60,7 +60,10 @@ BOOL CPLOTINSTApp::InitComServer() {
   _Module.Init(ObjectMap, m_hInstance);
 
   const ServerSwitch serverSwitch = FindServerSwitch(::GetCommandLineW());
-  if (serverSwitch != ServerSwitch::None) {
+  if (serverSwitch == ServerSwitch::WithCourse) {
+    // Registration or a course, never both: a line asking for both is malformed.
+    m_exitCode = ERROR_INVALID_PARAMETER;
+  } else if (serverSwitch != ServerSwitch::None) {
     // The exit status is the script's outcome. The server entries are those
     // of an empty class table, and the type library the installer does not
     // have: their step can only fail for that.
@@ -68,6 +71,8 @@ BOOL CPLOTINSTApp::InitComServer() {
     m_exitCode = Win32FromHResult(_Module.UpdateRegistryFromResource(IDR_PLOTINST, registering));
     if (registering) _Module.RegisterServer(TRUE);
     else _Module.UnregisterServer(TRUE);
+  }
+  if (serverSwitch != ServerSwitch::None) {
     m_comActive = FALSE;
     _Module.Term();
     ::CoUninitialize();

@@ -73,9 +73,10 @@ class CPLOTINSTDlg : public CDialog {
                                   RunLog& log);
   static StepsResult RemoveModel(const char* model, const ModelFiles* files, RunLog& log);
   // The last step of Delete: the model's files in the driver directory and
-  // its subfolder 3, and plotsvc.dll. A file the system still holds is
+  // its subfolder 3, and plotsvc.dll, each unless a driver other than the
+  // model's or a port monitor names it. A file the system still holds is
   // deleted at the next restart.
-  static void RemoveDriverFiles(const ModelFiles& files, StepsResult& result, RunLog& log);
+  static void RemoveDriverFiles(const char* model, const ModelFiles& files, StepsResult& result, RunLog& log);
 
   // The result of the last Install or Delete; cancelled while there was none.
   DWORD m_exitCode = ERROR_CANCELLED;

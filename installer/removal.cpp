@@ -1,12 +1,57 @@
 // Delete: the printer and the driver of the model's name removed, then the
 // driver files from the driver directory and its subfolder 3.
+#include <cstring>
+
 #include "dialog.h"
+#include "file_names.h"
 #include "package.h"
 #include "restart_removal.h"
 #include "spooler.h"
 #include "win32_error.h"
 
 namespace {
+
+// Whether another installed driver or a port monitor names a file: the
+// spooler's drivers other than the one removed, and its monitors.
+class OtherUsers {
+ public:
+  // 0, or the spooler's refusal to list its drivers or monitors.
+  DWORD Read(const char* model) {
+    m_model = model;
+    m_drivers = spooler::EnumDriverFiles();
+    if (const DWORD error = m_drivers.Error()) return error;
+    m_monitors = spooler::EnumMonitors();
+    return m_monitors.Error();
+  }
+
+  // True, said in the log, when one of them names the file.
+  bool Name(const char* path, RunLog& log) const {
+    for (const DRIVER_INFO_3A& driver : m_drivers) {
+      const char* name = driver.pName != nullptr ? driver.pName : "";
+      if (std::strcmp(name, m_model) == 0 || !NamesFile(driver, path)) continue;
+      log.Step(ERROR_SUCCESS, "%s named by printer driver \"%s\", left in place", path, name);
+      return true;
+    }
+    for (const MONITOR_INFO_2A& monitor : m_monitors) {
+      if (!SameFileName(monitor.pDLLName, path)) continue;
+      log.Step(ERROR_SUCCESS, "%s named by port monitor \"%s\", left in place", path,
+               monitor.pName != nullptr ? monitor.pName : "");
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  static bool NamesFile(const DRIVER_INFO_3A& driver, const char* path) {
+    for (const char* file : {driver.pDriverPath, driver.pDataFile, driver.pConfigFile, driver.pHelpFile})
+      if (SameFileName(file, path)) return true;
+    return ListNamesFile(driver.pDependentFiles, path);
+  }
+
+  const char* m_model = "";
+  spooler::Records<DRIVER_INFO_3A> m_drivers;
+  spooler::Records<MONITOR_INFO_2A> m_monitors;
+};
 
 // A file the system holds: still loaded or open without delete sharing.
 bool IsHeld(const char* path, DWORD deleteError) {
@@ -15,32 +60,61 @@ bool IsHeld(const char* path, DWORD deleteError) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// Deletes a file the removal owns. One already gone is no change; one the
-// system holds is deleted at the next restart, as setup programs do.
-void RemoveOwnedFile(const char* path, CPLOTINSTDlg::StepsResult& result, RunLog& log) {
-  if (::DeleteFileA(path)) {
+// A read-only file refuses its deletion as a held one does, but nothing need
+// hold it. Its attributes before, once it is made writable; 0 when it was not
+// read-only.
+DWORD MakeWritable(const char* path) {
+  const DWORD attributes = ::GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0) return 0;
+  const DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+  return ::SetFileAttributesA(path, writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL) ? attributes : 0;
+}
+
+// 0 once the file is deleted, else why not. A read-only one is made writable
+// and tried again; one still refused then stays writable, so that the
+// restart can delete it.
+DWORD DeleteOwnedFile(const char* path, DWORD& attributesBefore) {
+  attributesBefore = 0;
+  if (::DeleteFileA(path)) return ERROR_SUCCESS;
+  const DWORD error = LastErrorOr(ERROR_GEN_FAILURE);
+  if (error != ERROR_ACCESS_DENIED) return error;
+  attributesBefore = MakeWritable(path);
+  if (attributesBefore == 0) return error;
+  return ::DeleteFileA(path) ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
+}
+
+// Deletes a file the removal owns, unless another driver or a monitor names
+// it. One already gone is no change; one the system holds is deleted at the
+// next restart, as setup programs do, under the name the restart knows it by.
+void RemoveOwnedFile(const char* path, const char* restartName, const OtherUsers& others,
+                     CPLOTINSTDlg::StepsResult& result, RunLog& log) {
+  if (others.Name(path, log)) return;
+  DWORD attributesBefore = 0;
+  DWORD error = DeleteOwnedFile(path, attributesBefore);
+  if (error == ERROR_SUCCESS) {
     log.Step(ERROR_SUCCESS, "delete %s", path);
     result.changed = true;
     return;
   }
-  DWORD error = LastErrorOr(ERROR_GEN_FAILURE);
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
     log.Step(ERROR_SUCCESS, "no %s to delete", path);
     return;
   }
   if (IsHeld(path, error)) {
-    if (IsPendingDeletion(path)) {
-      log.Step(ERROR_SUCCESS, "%s held, already to be deleted at the next restart", path);
+    if (IsPendingDeletion(restartName)) {
+      log.Step(ERROR_SUCCESS, "%s held, already to be deleted at the next restart", restartName);
       return;
     }
-    if (::MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-      log.Step(kRestartRequired, "%s held, to be deleted at the next restart", path);
+    if (::MoveFileExA(restartName, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+      log.Step(kRestartRequired, "%s held, to be deleted at the next restart", restartName);
       result.changed = true;
       result.Note(kRestartRequired);
       return;
     }
     error = LastErrorOr(ERROR_GEN_FAILURE);
   }
+  // Not deleted and not to be: as it was.
+  if (attributesBefore != 0) ::SetFileAttributesA(path, attributesBefore);
   log.Step(error, "delete %s", path);
   result.Note(error);
 }
@@ -93,15 +167,21 @@ CPLOTINSTDlg::StepsResult CPLOTINSTDlg::RemoveModel(const char* model, const Mod
   log.Step(ERROR_SUCCESS, "delete printer driver \"%s\"", model);
   result.succeeded = true;
   result.changed = true;
-  RemoveDriverFiles(*files, result, log);
+  RemoveDriverFiles(model, *files, result, log);
   return result;
 }
 
-void CPLOTINSTDlg::RemoveDriverFiles(const ModelFiles& files, StepsResult& result, RunLog& log) {
-  char system[512];
-  char plotsvc[512];
-  const UINT n = ::GetSystemDirectoryA(system, sizeof system);
-  const bool havePlotsvc = n != 0 && n < sizeof system && JoinPath(plotsvc, sizeof plotsvc, system, "\\plotsvc.dll");
+void CPLOTINSTDlg::RemoveDriverFiles(const char* model, const ModelFiles& files, StepsResult& result, RunLog& log) {
+  // A file another driver or a monitor names is theirs too: without their
+  // list, nothing is deleted.
+  OtherUsers others;
+  if (const DWORD error = others.Read(model)) {
+    log.Step(error, "list the printer drivers and port monitors");
+    result.Note(error);
+    return;
+  }
+  char plotsvc[512], plotsvcAtRestart[512];
+  const bool havePlotsvc = SystemFilePath("\\plotsvc.dll", plotsvc, plotsvcAtRestart);
 
   // Without the driver directory no path is built: nothing is deleted at the
   // root of the current drive.
@@ -112,16 +192,12 @@ void CPLOTINSTDlg::RemoveDriverFiles(const ModelFiles& files, StepsResult& resul
     log.Step(error, "driver directory");
     result.Note(error);
   }
+  // The driver files go at the restart by the spooler's own path.
+  auto removeAll = [&](const DriverPaths& paths) {
+    for (const char* file : {paths.driver, paths.data, paths.config}) RemoveOwnedFile(file, file, others, result, log);
+  };
   DriverPaths paths;
-  if (haveDirectory && BuildDriverPaths(paths, directory, "", files)) {
-    RemoveOwnedFile(paths.driver, result, log);
-    RemoveOwnedFile(paths.data, result, log);
-    RemoveOwnedFile(paths.config, result, log);
-  }
-  if (havePlotsvc) RemoveOwnedFile(plotsvc, result, log);
-  if (haveDirectory && BuildDriverPaths(paths, directory, "\\3", files)) {
-    RemoveOwnedFile(paths.driver, result, log);
-    RemoveOwnedFile(paths.data, result, log);
-    RemoveOwnedFile(paths.config, result, log);
-  }
+  if (haveDirectory && BuildDriverPaths(paths, directory, "", files)) removeAll(paths);
+  if (havePlotsvc) RemoveOwnedFile(plotsvc, plotsvcAtRestart, others, result, log);
+  if (haveDirectory && BuildDriverPaths(paths, directory, "\\3", files)) removeAll(paths);
 }

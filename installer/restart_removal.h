@@ -6,9 +6,18 @@
 
 #include "package.h"
 
-// Whether the system is to delete the file at the next restart.
+// Whether the system is to delete the file at the next restart, by exactly
+// the name given.
 bool IsPendingDeletion(const char* path);
 
 // Whether one of the model's files in the driver directory or its subfolder
-// 3 is, and which: an installation now would lose it at the restart.
+// 3 is, and which: an installation now would lose it at the restart. Under
+// WoW64 the directory is read under both spellings of the system directory.
 bool FindPendingDriverFile(const char* directory, const ModelFiles& files, char (&path)[512]);
+
+// A file in the system directory: its path as this program reads it, and the
+// name the restart knows it by. Under WoW64 the restart runs as the native
+// system, to which "system32" is its own folder, not this program's: the
+// name then spells this program's folder as SysWOW64. False when the path
+// does not fit.
+bool SystemFilePath(const char* name, char (&path)[512], char (&restartName)[512]);

@@ -6,7 +6,10 @@
 #include "dialog.h"
 #include "package.h"
 #include "port_filter.h"
+#include "restart_removal.h"
 #include "run_log.h"
+#include "spooler.h"
+#include "win32_error.h"
 
 namespace {
 
@@ -71,6 +74,18 @@ DWORD SilentInstall(const wchar_t* requestedPort, RunLog& log) {
   bool installed = false;
   if (const DWORD error = FindModelDriver(installed, log)) return error;
   if (installed) {
+    // Installed, but a removal left one of its files to the restart, which
+    // would take it from the driver: that is not nothing to do.
+    char directory[256], pending[512];
+    if (!spooler::GetDriverDirectory(directory)) {
+      const DWORD error = LastErrorOr(ERROR_PATH_NOT_FOUND);
+      log.Step(error, "driver directory");
+      return error;
+    }
+    if (FindPendingDriverFile(directory, *ModelFilesAt(0), pending)) {
+      log.Step(kRestartFirst, "%s to be deleted at the next restart", pending);
+      return kRestartFirst;
+    }
     log.Step(ERROR_SUCCESS, "printer driver \"%s\" already installed, nothing to do", kModelName);
     return ERROR_SUCCESS;
   }
@@ -80,8 +95,9 @@ DWORD SilentInstall(const wchar_t* requestedPort, RunLog& log) {
 }
 
 // With the driver gone, files an earlier removal could not delete are still
-// its own to finish: nothing is to do only when every file is gone or
-// already deleted at the next restart.
+// its own to finish, those no installed driver or monitor names: nothing is
+// to do only when every such file is gone or already deleted at the next
+// restart.
 DWORD SilentDelete(RunLog& log) {
   bool installed = false;
   if (const DWORD error = FindModelDriver(installed, log)) return error;
@@ -89,7 +105,7 @@ DWORD SilentDelete(RunLog& log) {
   if (installed) {
     result = CPLOTINSTDlg::RemoveModel(kModelName, ModelFilesAt(0), log);
   } else {
-    CPLOTINSTDlg::RemoveDriverFiles(*ModelFilesAt(0), result, log);
+    CPLOTINSTDlg::RemoveDriverFiles(kModelName, *ModelFilesAt(0), result, log);
     if (!result.changed && result.error == ERROR_SUCCESS) {
       log.Step(ERROR_SUCCESS, "no printer driver \"%s\" installed and no file of it left, nothing to do", kModelName);
       return ERROR_SUCCESS;

@@ -19,6 +19,7 @@ namespace {
   X(DeletePrinter)              \
   X(DeletePrinterConnectionA)   \
   X(DeletePrinterDriverA)       \
+  X(EnumMonitorsA)              \
   X(EnumPortsA)                 \
   X(EnumPrinterDriversA)        \
   X(GetPrinterDriverDirectoryA) \
@@ -87,6 +88,18 @@ Records<Record> EnumerateRecords(Enumerator enumerate) {
 Records<DRIVER_INFO_1A> EnumDrivers() {
   return EnumerateRecords<DRIVER_INFO_1A>([](BYTE* buf, DWORD size, DWORD* needed, DWORD* count) {
     return Call(Api().EnumPrinterDriversA, nullptr, kCallerEnvironment, 1, buf, size, needed, count);
+  });
+}
+
+Records<DRIVER_INFO_3A> EnumDriverFiles() {
+  return EnumerateRecords<DRIVER_INFO_3A>([](BYTE* buf, DWORD size, DWORD* needed, DWORD* count) {
+    return Call(Api().EnumPrinterDriversA, nullptr, kCallerEnvironment, 3, buf, size, needed, count);
+  });
+}
+
+Records<MONITOR_INFO_2A> EnumMonitors() {
+  return EnumerateRecords<MONITOR_INFO_2A>([](BYTE* buf, DWORD size, DWORD* needed, DWORD* count) {
+    return Call(Api().EnumMonitorsA, nullptr, 2, buf, size, needed, count);
   });
 }
 

@@ -38,6 +38,10 @@ class Records {
 };
 
 Records<DRIVER_INFO_1A> EnumDrivers();
+// The drivers with every file each names.
+Records<DRIVER_INFO_3A> EnumDriverFiles();
+// The port monitors with their DLLs.
+Records<MONITOR_INFO_2A> EnumMonitors();
 Records<PORT_INFO_1A> EnumPorts();
 
 // Shows the port's own modal configuration dialog.

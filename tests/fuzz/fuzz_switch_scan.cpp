@@ -32,10 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   // Each byte as a wide character, as a code page of single bytes would give it.
   const std::wstring wide(line.begin(), line.end());
   const ServerSwitch found = FindServerSwitch(wide.c_str());
-  // A switch is recognised exactly when the line ends with it.
+  // A switch is recognised only where the line ends with it (a value it
+  // ends, or a course beside it, keep it from counting).
   const bool unreg = EndsWithSwitch(line, "unregserver");
   const bool reg = !unreg && EndsWithSwitch(line, "regserver");
-  if ((found == ServerSwitch::Unregister) != unreg || (found == ServerSwitch::Register) != reg) std::abort();
+  if ((found == ServerSwitch::Unregister && !unreg) || (found == ServerSwitch::Register && !reg)) std::abort();
 
   // The same line split and scanned as the framework does: no argument holds
   // more characters than the line.

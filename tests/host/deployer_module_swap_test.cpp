@@ -23,6 +23,8 @@ struct RecordingWait : DeployWait {
   void HeldWaitEnded(unsigned long outcome) override { heldWaitEnds.push_back(outcome); }
 };
 
+constexpr SwapRefusal kHeld = {5, true};
+
 // The old module on a simulated disk: the swap is denied while the host holds
 // it and fails with `blockedError` while something else stands in its way.
 struct OldModule {
@@ -34,15 +36,15 @@ struct OldModule {
 
   unsigned long Swap() {
     return SwapInModule(
-        [this]() -> unsigned long {
+        [this]() -> SwapRefusal {
           ++attempts;
-          if (blockedError != 0) return blockedError;
+          if (blockedError != 0) return {blockedError, false};
           if (deniedFor != 0) {
             if (deniedFor > 0) --deniedFor;
-            return 5;
+            return kHeld;
           }
           replaced = true;
-          return 0;
+          return {};
         },
         wait);
   }
@@ -81,23 +83,54 @@ TEST(DeployerModuleSwap, AStoppedWaitEndsTheAttemptsAndTheOldModuleStays) {
   EXPECT_FALSE(held.replaced);
 }
 
+// Any other refusal, or a denial that no holder makes, ends the attempts
+// after one pause with its own error, also when that pause is stopped (a
+// Cancel then comes after the failure it would otherwise hide).
 TEST(DeployerModuleSwap, OtherErrorsEndTheAttemptsAfterOnePause) {
-  for (unsigned long error : {32ul, 3ul, 112ul, 0xFFFFFFFFul}) {  // sharing violation, path, disk full, any
-    OldModule m;
-    m.blockedError = error;
-    EXPECT_EQ(m.Swap(), error) << error;
-    EXPECT_EQ(m.attempts, 1) << error;
-    EXPECT_EQ(m.wait.waits.size(), 1u) << error;
-    EXPECT_TRUE(m.wait.heldWaitEnds.empty()) << error;
-    EXPECT_FALSE(m.replaced) << error;
+  // sharing violation, path, disk full, the file's own security, any
+  for (unsigned long error : {32ul, 3ul, 112ul, 5ul, 0xFFFFFFFFul}) {
+    for (size_t stopAt : {0u, 1u}) {
+      OldModule m;
+      m.blockedError = error;
+      m.wait.stopAt = stopAt;
+      EXPECT_EQ(m.Swap(), error) << error << " stopped " << stopAt;
+      EXPECT_EQ(m.attempts, 1) << error;
+      EXPECT_EQ(m.wait.waits.size(), 1u) << error;
+      EXPECT_EQ(m.wait.heldPauses, 0) << error;
+      EXPECT_TRUE(m.wait.heldWaitEnds.empty()) << error;
+      EXPECT_FALSE(m.replaced) << error;
+    }
   }
-  // Denied first, then another error: the wait ends at that error.
-  OldModule m;
-  m.deniedFor = 3;
-  EXPECT_EQ(SwapInModule([&]() -> unsigned long { return m.deniedFor-- > 0 ? 5 : 32; }, m.wait), 32ul);
-  EXPECT_EQ(m.wait.waits.size(), 4u);
-  EXPECT_EQ(m.wait.heldPauses, 3);
-  EXPECT_EQ(m.wait.heldWaitEnds, std::vector<unsigned long>{32});
+  // Denied first, then another error: the wait ends at that error, stopped
+  // in its last pause or not.
+  for (size_t stopAt : {0u, 4u}) {
+    OldModule m;
+    m.deniedFor = 3;
+    m.wait.stopAt = stopAt;
+    auto swap = [&]() -> SwapRefusal { return m.deniedFor-- > 0 ? kHeld : SwapRefusal{112, false}; };
+    EXPECT_EQ(SwapInModule(swap, m.wait), 112ul) << stopAt;
+    EXPECT_EQ(m.wait.waits.size(), 4u);
+    EXPECT_EQ(m.wait.heldPauses, 3);
+    EXPECT_EQ(m.wait.heldWaitEnds, std::vector<unsigned long>{112});
+  }
+}
+
+// Access denied is a holder's only when the old module still opens for
+// deletion: a running host's load, or a hold that shares deletion. The
+// file's own security refuses that open too, and a holder that shares no
+// deletion refuses it with a sharing violation; neither is waited for.
+TEST(DeployerModuleSwap, AccessDeniedIsAHoldOnlyWhileTheModuleOpensForDeletion) {
+  struct Case {
+    unsigned long probeError;
+    unsigned long error;
+    bool held;
+  };
+  const Case cases[] = {{0, 5, true}, {32, 32, false}, {5, 5, false}, {2, 5, true}};
+  for (const Case& c : cases) {
+    const SwapRefusal refusal = JudgeDenial(c.probeError);
+    EXPECT_EQ(refusal.error, c.error) << c.probeError;
+    EXPECT_EQ(refusal.held, c.held) << c.probeError;
+  }
 }
 
 TEST(DeployerModuleSwap, GivesUpAfter3001DeniedAttempts) {

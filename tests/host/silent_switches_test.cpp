@@ -44,6 +44,7 @@ TEST(SilentSwitches, CoursesValuesAndMalformedLines) {
       {L"P.exe /Install file.txt", true, true, 87},
       {L"P.exe /Delete /Port COM1:", true, true, 87},
       {L"P.exe /Log x.log", true, true, 87},
+      {L"P.exe /Install /Log \"\"", true, true, 87},
       // A quoted switch is still a switch; a quoted blank is part of a value.
       {L"\"C:\\a b\\P.exe\" \"/Install\" /Log \"C:\\a b\\x.log\"", true, true, 0},
       // Nothing of the unattended courses: the dialog opens as it always has.

@@ -107,7 +107,8 @@ DWORD SilentDelete(RunLog& log) {
   } else {
     CPLOTINSTDlg::RemoveDriverFiles(kModelName, *ModelFilesAt(0), result, log);
     if (!result.changed && result.error == ERROR_SUCCESS) {
-      log.Step(ERROR_SUCCESS, "no printer driver \"%s\" installed and no file of it left, nothing to do", kModelName);
+      log.Step(ERROR_SUCCESS, "no printer driver \"%s\" installed and no file of it left to delete, nothing to do",
+               kModelName);
       return ERROR_SUCCESS;
     }
   }

@@ -207,9 +207,17 @@ TEST_F(DeployerApp, SilentInstallCourse) {
   ASSERT_TRUE(p.WaitExit(30000));
   EXPECT_EQ(p.ExitCode(), 0u);
   EXPECT_TRUE(logged("CorelDraw 9: the host let go of its plug-in module, which was replaced: 0 "));
+  EXPECT_TRUE(logged("CorelDraw 9: replace the plug-in's bitmap: 0 "));
   EXPECT_EQ(logged("CorelDraw X7(64Bit): deploy the plug-in: 0 "), EditionExists(true));
   EXPECT_EQ(ReadFileBytes(module), kModule32);
   EXPECT_EQ(ReadFileBytes(x7x64 + "\\Marlotrim.bmp"), EditionExists(true) ? kBitmap : "");
+
+  // A bitmap that cannot be replaced fails its edition with its own error.
+  const std::string bitmap = cd9 + "\\Marlotrim.bmp";
+  ASSERT_TRUE(::DeleteFileA(bitmap.c_str()) && ::CreateDirectoryA(bitmap.c_str(), nullptr));
+  EXPECT_EQ(run("/Install /Log \"" + log + "\""), ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(logged("CorelDraw 9: replace the plug-in's bitmap: 5 "));
+  ::RemoveDirectoryA(bitmap.c_str());
   Unregister();
 }
 

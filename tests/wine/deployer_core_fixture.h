@@ -110,7 +110,9 @@ class CountingWait : public DeployWait {
 // on a module and every wait for it stays bounded.
 class AsyncDeploy {
  public:
-  AsyncDeploy(int version, bool edition64) : m_version(version), m_edition64(edition64) {
+  // stopped: its wait is stopped from the start, as by a Cancel made before.
+  AsyncDeploy(int version, bool edition64, bool stopped = false) : m_version(version), m_edition64(edition64) {
+    if (stopped) m_wait.Stop();
     m_start = ::GetTickCount64();
     m_thread.reset(::CreateThread(nullptr, 0, Run, this, 0, nullptr));
   }

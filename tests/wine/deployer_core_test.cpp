@@ -74,12 +74,13 @@ TEST(DeployerHostDetect, ConfigDirMustReadWithinItsBuffer) {
   };
   const std::string folder = "C:\\";
   const Case cases[] = {
-      {REG_SZ, folder + std::string(255, 'a') + '\0', true},    // 259 bytes
-      {REG_SZ, folder + std::string(256, 'a') + '\0', false},   // 260 bytes
-      {REG_SZ, folder + std::string(257, 'a') + '\0', false},   // 261 bytes
-      {REG_BINARY, folder + std::string(256, 'a'), true},       // 259 bytes, unterminated
-      {REG_BINARY, folder + std::string(257, 'a'), false},      // 260 bytes, unterminated
-      {REG_SZ, folder + std::string(5000, 'a') + '\0', false},  // thousands of bytes over
+      {REG_SZ, folder + std::string(255, 'a') + '\0', true},     // 259 bytes
+      {REG_SZ, folder + std::string(256, 'a') + '\0', true},     // 260 bytes: 259 characters
+      {REG_SZ, folder + std::string(256, 'a') + "\0\0", false},  // 261 bytes
+      {REG_SZ, folder + std::string(257, 'a') + '\0', false},    // 261 bytes
+      {REG_BINARY, folder + std::string(256, 'a'), true},        // 259 bytes, unterminated
+      {REG_BINARY, folder + std::string(257, 'a'), false},       // 260 bytes, unterminated
+      {REG_SZ, folder + std::string(5000, 'a') + '\0', false},   // thousands of bytes over
       {REG_BINARY, std::string(70000, '\xff'), false},
       {REG_SZ, std::string(1, '\0'), true},
       {REG_DWORD, std::string(4, '\x01'), true},
@@ -292,6 +293,10 @@ TEST_F(DeployerDeploy, SharingViolationIsNotRetriedAndTheModuleStays) {
     EXPECT_EQ(Deploy(948, edition.is64, &error), 0);
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_TRUE(Unchanged(before, FolderSnapshot::Take(plugins)));
+    // A Cancel already made when the swap fails keeps that failure's error.
+    AsyncDeploy cancelled(948, edition.is64, true);
+    ASSERT_TRUE(cancelled.Finish());
+    EXPECT_EQ(cancelled.Error(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
 
     ASSERT_TRUE(::DeleteFileA(Source("Marlotrim.bmp").c_str()));
     EXPECT_EQ(Deploy(948, edition.is64), 0);

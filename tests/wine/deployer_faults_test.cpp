@@ -189,15 +189,16 @@ TEST_F(DeployerFaults, FolderInTheModulesPlaceIsNotWaitedOn) {
     EXPECT_TRUE(Unchanged(before.sources, after.sources));
   }
   {
-    // A folder in the bitmap's place alone: the module makes the deployment,
-    // and the bitmap's new file goes again.
+    // A folder in the bitmap's place alone: the module is placed, the
+    // bitmap's new file goes again, and the bitmap's error fails the edition.
     RemoveTree(plugins + "\\Marlotrim.cpg");
     ASSERT_TRUE(::DeleteFileA((plugins + "\\Marlotrim.bmp").c_str()));
     ASSERT_TRUE(::CreateDirectoryA((plugins + "\\Marlotrim.bmp").c_str(), nullptr));
     const Folders before = Snap();
     AsyncDeploy deploy(991, false);
     ASSERT_TRUE(deploy.Finish(kDeployBoundMs)) << "still deploying after " << deploy.Elapsed() << " ms";
-    EXPECT_TRUE(deploy.Result());
+    EXPECT_FALSE(deploy.Result());
+    EXPECT_EQ(deploy.Error(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.cpg"), m_module32);
     const Folders after = Snap();
     EXPECT_TRUE(ChangedExactly(before.hosts, after.hosts, {"Host\\Draw\\Plugins\\Marlotrim.cpg"}));

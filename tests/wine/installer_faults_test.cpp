@@ -24,6 +24,8 @@ using namespace installer_test;
 namespace {
 
 const char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const char kSibling[] = "Marlo Sibling";
+const char kMonitorKey[] = "System\\CurrentControlSet\\Control\\Print\\Monitors\\Marlo Test Monitor";
 
 // The system's list of files to rename or delete at the next restart.
 std::wstring PendingOperations() {
@@ -84,6 +86,10 @@ class InstallerFaults : public ::testing::Test {
   }
 
   void Cleanup() {
+    ::DeletePrinterDriverA(nullptr, const_cast<char*>(kEnvironment), const_cast<char*>(kSibling));
+    DeleteTree(HKEY_LOCAL_MACHINE, kMonitorKey);
+    for (const char* subfolder : {"", "\\3"})
+      for (const char* name : {"SIBLING.dll", "SIBLING.pcd"}) ::DeleteFileA(DriverFile(subfolder, name).c_str());
     DeletePrinterIfAny();
     ::DeletePrinterDriverA(nullptr, const_cast<char*>(kOwnEnvironment), const_cast<char*>(kModel));
     ::DeletePrinterDriverA(nullptr, const_cast<char*>(kEnvironment), const_cast<char*>(kModel));
@@ -105,6 +111,29 @@ class InstallerFaults : public ::testing::Test {
                        reinterpret_cast<const BYTE*>(m_pending.data()),
                        static_cast<DWORD>(m_pending.size() * sizeof(wchar_t)));
     ::RegCloseKey(key);
+  }
+
+  long Run(const std::string& args) {
+    const std::string exe = WinPath(PLOTINST_EXE_UNIX);
+    return RunWithoutAnyWindow(exe, "\"" + exe + "\" " + args, m_work);
+  }
+
+  // Another model of the same maker: its own driver and data file, and our
+  // configuration file and plotsvc.dll, placed as its setup would place them.
+  bool AddSibling() {
+    for (const char* name : {"SIBLING.dll", "SIBLING.pcd"})
+      if (!WriteFileBytes(DriverFile("", name), "the sibling's own")) return false;
+    std::string files[3] = {DriverFile("", "SIBLING.dll"), DriverFile("", "SIBLING.pcd"),
+                            DriverFile("", kPackage[2].driverFile)};
+    DRIVER_INFO_3A info{};
+    info.cVersion = 3;
+    info.pName = const_cast<char*>(kSibling);
+    info.pEnvironment = const_cast<char*>(kEnvironment);
+    info.pDriverPath = files[0].data();
+    info.pDataFile = files[1].data();
+    info.pConfigFile = files[2].data();
+    info.pDependentFiles = const_cast<char*>("plotsvc.dll\0");
+    return ::AddPrinterDriverA(nullptr, 3, reinterpret_cast<BYTE*>(&info)) != FALSE;
   }
 
   std::string DriverFile(const char* subfolder, const char* name) const {
@@ -260,6 +289,108 @@ TEST_F(InstallerFaults, DeleteCourseLeavesAHeldFileToTheRestartThenHasNothingToD
   EXPECT_EQ(run("/Delete"), 0);
   EXPECT_FALSE(FileExists(held));
   ::DeleteFileA(log.c_str());
+
+  // Installed, but a file of it to be deleted at the restart: the same.
+  ASSERT_EQ(run("/Install /Port LPT1:"), 0);
+  ASSERT_TRUE(::MoveFileExA(DriverFile("\\3", kPackage[1].driverFile).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+  EXPECT_EQ(run("/Install /Port LPT1:"), 350);
+  RestorePending();
+  // A read-only driver file is held by nobody: deleted at once, nothing left
+  // to a restart, which could not delete it either.
+  for (const char* subfolder : {"", "\\3"})
+    ASSERT_TRUE(::SetFileAttributesA(DriverFile(subfolder, kPackage[0].driverFile).c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(run("/Delete"), 0);
+  EXPECT_FALSE(FileExists(held));
+  EXPECT_FALSE(FileExists(DriverFile("", kPackage[0].driverFile)));
+  EXPECT_EQ(PendingOperations(), m_pending);
+  EXPECT_EQ(run("/Install /Port LPT1:"), 0);
+}
+
+// Another installed driver names our configuration file and plotsvc.dll, then
+// a port monitor names plotsvc.dll: Delete, /Delete and /Delete with our
+// driver gone leave what they name, saying so, and remove the rest.
+TEST_F(InstallerFaults, DeleteLeavesWhatAnotherDriverOrAMonitorNames) {
+  const std::string log = m_work + "\\shared.log";
+  const std::string plotsvc = PlotsvcPath();
+  ASSERT_TRUE(WriteFileBytes(plotsvc, "plotsvc stand-in"));
+  m_planted.push_back(plotsvc);
+  const std::string shared[] = {DriverFile("", kPackage[2].driverFile), DriverFile("\\3", kPackage[2].driverFile),
+                                plotsvc};
+  auto onlySharedLeft = [&] {
+    for (const char* subfolder : {"", "\\3"})
+      for (int i = 0; i < 2; ++i)
+        if (FileExists(DriverFile(subfolder, kPackage[i].driverFile))) return false;
+    for (const std::string& file : shared)
+      if (!FileExists(file)) return false;
+    return !DriverRegistered(kEnvironment);
+  };
+  ASSERT_EQ(Run("/Install /Port LPT1:"), 0);
+  ASSERT_TRUE(AddSibling());
+  {
+    Installer installer;
+    ASSERT_TRUE(installer.Open(m_work));
+    EXPECT_EQ(installer.Click(IDC_DELETE), "Delete success!");
+    EXPECT_TRUE(installer.Close());
+  }
+  EXPECT_TRUE(onlySharedLeft());
+  ASSERT_EQ(Run("/Install /Port LPT1:"), 0);
+  EXPECT_EQ(Run("/Delete /Log \"" + log + "\""), 0);
+  EXPECT_TRUE(onlySharedLeft());
+  EXPECT_EQ(Run("/Delete /Log \"" + log + "\""), 0);
+  EXPECT_TRUE(onlySharedLeft());
+  const std::string lines = ReadFileBytes(log);
+  for (const std::string& file : shared) {
+    const std::string line = file + " named by printer driver \"Marlo Sibling\", left in place: 0 ";
+    const size_t first = lines.find(line);
+    EXPECT_NE(first, std::string::npos) << lines;
+    EXPECT_NE(lines.find(line, first + 1), std::string::npos) << "not said with our driver gone: " << line;
+  }
+
+  ASSERT_TRUE(::DeletePrinterDriverA(nullptr, const_cast<char*>(kEnvironment), const_cast<char*>(kSibling)));
+  ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kMonitorKey, "Driver", "plotsvc.dll"));
+  EXPECT_EQ(Run("/Delete /Log \"" + log + "\""), 0);
+  EXPECT_FALSE(FileExists(shared[0]));
+  EXPECT_FALSE(FileExists(shared[1]));
+  EXPECT_NE(ReadFileBytes(log).find(plotsvc + " named by port monitor \"Marlo Test Monitor\", left in place: 0 "),
+            std::string::npos);
+  DeleteTree(HKEY_LOCAL_MACHINE, kMonitorKey);
+  EXPECT_EQ(Run("/Delete"), 0);
+  EXPECT_FALSE(FileExists(plotsvc));
+  ::DeleteFileA(log.c_str());
+}
+
+// plotsvc.dll held at the removal is listed for the restart under the name
+// the restart, run by the native system, gives the file this program saw:
+// under WoW64 the SysWOW64 one. Wine's restart step then deletes that file,
+// and not the native system's own plotsvc.dll.
+TEST_F(InstallerFaults, AHeldPlotsvcIsLeftToTheRestartUnderTheNameOfTheFileThisProgramSaw) {
+  BOOL wow64 = FALSE;
+  ASSERT_TRUE(::IsWow64Process(::GetCurrentProcess(), &wow64));
+  char windows[MAX_PATH] = "", folder[MAX_PATH] = "";
+  ASSERT_NE(::GetWindowsDirectoryA(windows, MAX_PATH), 0u);
+  ASSERT_NE(wow64 ? ::GetSystemWow64DirectoryA(folder, MAX_PATH) : ::GetSystemDirectoryA(folder, MAX_PATH), 0u);
+  const std::string plotsvc = PlotsvcPath(), native = std::string(windows) + "\\sysnative\\plotsvc.dll";
+  if (wow64) {
+    ASSERT_TRUE(WriteFileBytes(native, "the native system's"));
+    m_planted.push_back(native);
+  }
+  HoldFile(plotsvc, "plotsvc stand-in");
+  ASSERT_EQ(Run("/Install /Port LPT1:"), 0);
+  EXPECT_EQ(Run("/Delete"), ERROR_SUCCESS_REBOOT_REQUIRED);
+  EXPECT_TRUE(PendingDeletion(std::string(folder) + "\\plotsvc.dll"));
+  if (wow64) {
+    EXPECT_FALSE(PendingDeletion(plotsvc)) << "the native system's file is listed";
+  }
+
+  m_held.clear();
+  const std::string wineboot = std::string(windows) + (wow64 ? "\\sysnative" : "\\system32") + "\\wineboot.exe";
+  ChildProcess restart;
+  ASSERT_TRUE(restart.Start(wineboot, "\"" + wineboot + "\" -r"));
+  ASSERT_TRUE(restart.WaitExit());
+  EXPECT_FALSE(FileExists(plotsvc));
+  if (wow64) {
+    EXPECT_EQ(ReadFileBytes(native), "the native system's");
+  }
 }
 
 }  // namespace

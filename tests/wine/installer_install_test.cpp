@@ -25,6 +25,8 @@ using namespace installer_test;
 namespace {
 
 const char kPortsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+// What registration writes.
+const char kAppIdExeKey[] = "AppID\\PLOTINST.EXE";
 const char kPrinterKey[] = "System\\CurrentControlSet\\Control\\Print\\Printers\\Marlo Cutter";
 const char kDriverKey[] =
     "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\Version-3\\Marlo Cutter";
@@ -489,9 +491,11 @@ TEST_F(InstallerInstall, SilentInstallCourse) {
   EXPECT_EQ(run("/Install /Port " + std::string(300, 'C'), m_work), ERROR_UNKNOWN_PORT);
   EXPECT_EQ(run("/Install /Port usb007", m_work), ERROR_UNKNOWN_PORT);
   EXPECT_EQ(run("/Install /Log \"" + failLog + "\"", m_empty), ERROR_FILE_NOT_FOUND);
-  for (const char* malformed :
-       {"/Install /Delete", "/Install /Port", "/Install /Log", "/Install /Quiet", "/Port COM3:"})
+  DeleteTree(HKEY_CLASSES_ROOT, kAppIdExeKey);
+  for (const char* malformed : {"/Install /Delete", "/Install /Port", "/Install /Log", "/Install /Log \"\"",
+                                "/Install /Quiet", "/Port COM3:", "/RegServer /Install", "/Install -regserver"})
     EXPECT_EQ(run(malformed, m_work), ERROR_INVALID_PARAMETER) << malformed;
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kAppIdExeKey));
   // A log that cannot be opened: a folder, a missing drive, a name too long.
   EXPECT_EQ(run("/Install /Log \"" + m_work + "\"", m_work), ERROR_ACCESS_DENIED);
   EXPECT_EQ(run("/Install /Log Q:\\none\\x.log", m_work), ERROR_PATH_NOT_FOUND);
@@ -549,8 +553,11 @@ TEST_F(InstallerInstall, SilentInstallCourse) {
   EXPECT_TRUE(LineIs(failed[2], "unscramble .\\Data1.CAB to " + DriverFile("", kPackage[0]), ERROR_FILE_NOT_FOUND));
   EXPECT_TRUE(LineIs(failed[3], "install", ERROR_FILE_NOT_FOUND));
 
-  const std::string log = m_work + "\\install.log";
-  EXPECT_EQ(run("-install /LOG \"" + log + "\"", m_work), 0);
+  // A log whose name ends as a registration switch does is a name.
+  const std::string log = m_work + "\\plotter-RegServer";
+  ASSERT_EQ(log.find(' '), std::string::npos);
+  EXPECT_EQ(run("-install /LOG " + log, m_work), 0);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kAppIdExeKey));
   const PrinterFacts printer = ReadPrinter();
   EXPECT_EQ(printer.port, "USB007");
   EXPECT_EQ(printer.driver, kModel);
@@ -619,7 +626,8 @@ TEST_F(InstallerInstall, SilentDeleteCourse) {
   // Each file it looked for, then the course's end.
   const std::string last = nothing.substr(nothing.rfind("\r\n", nothing.size() - 3) + 2);
   EXPECT_TRUE(LineIs(last.substr(0, last.size() - 2),
-                     "no printer driver \"Marlo Cutter\" installed and no file of it left, nothing to do", 0));
+                     "no printer driver \"Marlo Cutter\" installed and no file of it left to delete, nothing to do",
+                     0));
   EXPECT_EQ(run("/Delete /Port USB087"), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(ReadSpoolerState(), spoolerBefore);
 

@@ -74,13 +74,12 @@ TEST(DeployerHostDetect, ConfigDirMustReadWithinItsBuffer) {
   };
   const std::string folder = "C:\\";
   const Case cases[] = {
-      {REG_SZ, folder + std::string(255, 'a') + '\0', true},     // 259 bytes
-      {REG_SZ, folder + std::string(256, 'a') + '\0', true},     // 260 bytes: 259 characters
-      {REG_SZ, folder + std::string(256, 'a') + "\0\0", false},  // 261 bytes
-      {REG_SZ, folder + std::string(257, 'a') + '\0', false},    // 261 bytes
-      {REG_BINARY, folder + std::string(256, 'a'), true},        // 259 bytes, unterminated
-      {REG_BINARY, folder + std::string(257, 'a'), false},       // 260 bytes, unterminated
-      {REG_SZ, folder + std::string(5000, 'a') + '\0', false},   // thousands of bytes over
+      {REG_SZ, folder + std::string(255, 'a') + '\0', true},    // 259 bytes
+      {REG_SZ, folder + std::string(256, 'a') + '\0', true},    // 260 bytes: 259 characters
+      {REG_SZ, folder + std::string(257, 'a') + '\0', false},   // 261 bytes
+      {REG_BINARY, folder + std::string(256, 'a'), true},       // 259 bytes, unterminated
+      {REG_BINARY, folder + std::string(257, 'a'), false},      // 260 bytes, unterminated
+      {REG_SZ, folder + std::string(5000, 'a') + '\0', false},  // thousands of bytes over
       {REG_BINARY, std::string(70000, '\xff'), false},
       {REG_SZ, std::string(1, '\0'), true},
       {REG_DWORD, std::string(4, '\x01'), true},

@@ -290,7 +290,9 @@ TEST_F(InstallerFaults, DeleteCourseLeavesAHeldFileToTheRestartThenHasNothingToD
   EXPECT_FALSE(FileExists(held));
   ::DeleteFileA(log.c_str());
 
-  // Installed, but a file of it to be deleted at the restart: the same.
+  // Installed, but a file of it to be deleted at the restart: the same. (The
+  // list as it was before, as after the restart.)
+  RestorePending();
   ASSERT_EQ(run("/Install /Port LPT1:"), 0);
   ASSERT_TRUE(::MoveFileExA(DriverFile("\\3", kPackage[1].driverFile).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
   EXPECT_EQ(run("/Install /Port LPT1:"), 350);

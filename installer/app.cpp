@@ -69,8 +69,10 @@ BOOL CPLOTINSTApp::InitComServer() {
     // have: their step can only fail for that.
     const BOOL registering = serverSwitch == ServerSwitch::Register;
     m_exitCode = Win32FromHResult(_Module.UpdateRegistryFromResource(IDR_PLOTINST, registering));
-    if (registering) _Module.RegisterServer(TRUE);
-    else _Module.UnregisterServer(TRUE);
+    if (registering)
+      _Module.RegisterServer(TRUE);
+    else
+      _Module.UnregisterServer(TRUE);
   }
   if (serverSwitch != ServerSwitch::None) {
     m_comActive = FALSE;

@@ -88,7 +88,7 @@ DWORD DeleteOwnedFile(const char* path, DWORD& attributesBefore) {
 // next restart, as setup programs do, under the name the restart knows it by.
 void RemoveOwnedFile(const char* path, const char* restartName, const OtherUsers& others,
                      CPLOTINSTDlg::StepsResult& result, RunLog& log) {
-  if (others.Name(path, log)) return;
+  if (::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES && others.Name(path, log)) return;
   DWORD attributesBefore = 0;
   DWORD error = DeleteOwnedFile(path, attributesBefore);
   if (error == ERROR_SUCCESS) {

@@ -115,21 +115,14 @@ TEST(DeployerModuleSwap, OtherErrorsEndTheAttemptsAfterOnePause) {
   }
 }
 
-// Access denied is a holder's only when the old module still opens for
-// deletion: a running host's load, or a hold that shares deletion. The
-// file's own security refuses that open too, and a holder that shares no
-// deletion refuses it with a sharing violation; neither is waited for.
+// Access denied is a holder's only while the old module still opens for
+// deletion (a host's load, a hold sharing deletion). Refused with a sharing
+// violation, or with access denied by its own security, it is not waited for.
 TEST(DeployerModuleSwap, AccessDeniedIsAHoldOnlyWhileTheModuleOpensForDeletion) {
-  struct Case {
-    unsigned long probeError;
-    unsigned long error;
-    bool held;
-  };
-  const Case cases[] = {{0, 5, true}, {32, 32, false}, {5, 5, false}, {2, 5, true}};
-  for (const Case& c : cases) {
-    const SwapRefusal refusal = JudgeDenial(c.probeError);
-    EXPECT_EQ(refusal.error, c.error) << c.probeError;
-    EXPECT_EQ(refusal.held, c.held) << c.probeError;
+  for (unsigned long probe : {0ul, 2ul}) EXPECT_TRUE(JudgeDenial(probe).held) << probe;
+  for (unsigned long probe : {5ul, 32ul}) {
+    EXPECT_FALSE(JudgeDenial(probe).held) << probe;
+    EXPECT_EQ(JudgeDenial(probe).error, probe);
   }
 }
 

@@ -256,22 +256,18 @@ TEST_F(InstallerFaults, DeleteRemovesOnlyTheModelsFilesAndGoesPastAHeldOne) {
 // installation before the restart; once the file is let go, a removal
 // deletes it.
 TEST_F(InstallerFaults, DeleteCourseLeavesAHeldFileToTheRestartThenHasNothingToDo) {
-  const std::string exe = "\"" + WinPath(PLOTINST_EXE_UNIX) + "\" ";
   const std::string log = m_work + "\\delete.log";
-  auto run = [&](const std::string& args) {
-    return RunWithoutAnyWindow(WinPath(PLOTINST_EXE_UNIX), exe + args, m_work);
-  };
-  ASSERT_EQ(run("/Install /Port LPT1:"), 0);
+  ASSERT_EQ(Run("/Install /Port LPT1:"), 0);
   const std::string held = DriverFile("\\3", kPackage[0].driverFile);
   m_held.emplace_back(::CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(m_held.back());
 
-  EXPECT_EQ(run("/Delete /Log \"" + log + "\""), ERROR_SUCCESS_REBOOT_REQUIRED);
+  EXPECT_EQ(Run("/Delete /Log \"" + log + "\""), ERROR_SUCCESS_REBOOT_REQUIRED);
   EXPECT_FALSE(DriverRegistered(kEnvironment));
   EXPECT_TRUE(PendingDeletion(held));
   EXPECT_FALSE(FileExists(DriverFile("\\3", kPackage[1].driverFile)));
   const std::wstring listed = PendingOperations();
-  EXPECT_EQ(run("/Delete /Log \"" + log + "\""), 0);
+  EXPECT_EQ(Run("/Delete /Log \"" + log + "\""), 0);
   EXPECT_EQ(PendingOperations(), listed) << "listed twice";
   const std::string lines = ReadFileBytes(log);
   EXPECT_NE(lines.find(held + " held, to be deleted at the next restart: 3010 "), std::string::npos) << lines;
@@ -281,31 +277,31 @@ TEST_F(InstallerFaults, DeleteCourseLeavesAHeldFileToTheRestartThenHasNothingToD
   // Installed before the restart, the driver would lose that file at it.
   m_held.clear();
   const DriverFolders before = Snap();
-  EXPECT_EQ(run("/Install /Port LPT1:"), 350);  // ERROR_FAIL_NOACTION_REBOOT
+  EXPECT_EQ(Run("/Install /Port LPT1:"), 350);  // ERROR_FAIL_NOACTION_REBOOT
   EXPECT_FALSE(DriverRegistered(kEnvironment));
   EXPECT_TRUE(Unchanged(before.x86, Snap().x86));
   // Let go, the file is deleted at once.
   EXPECT_TRUE(FileExists(held));
-  EXPECT_EQ(run("/Delete"), 0);
+  EXPECT_EQ(Run("/Delete"), 0);
   EXPECT_FALSE(FileExists(held));
   ::DeleteFileA(log.c_str());
 
   // Installed, but a file of it to be deleted at the restart: the same. (The
   // list as it was before, as after the restart.)
   RestorePending();
-  ASSERT_EQ(run("/Install /Port LPT1:"), 0);
+  ASSERT_EQ(Run("/Install /Port LPT1:"), 0);
   ASSERT_TRUE(::MoveFileExA(DriverFile("\\3", kPackage[1].driverFile).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
-  EXPECT_EQ(run("/Install /Port LPT1:"), 350);
+  EXPECT_EQ(Run("/Install /Port LPT1:"), 350);
   RestorePending();
   // A read-only driver file is held by nobody: deleted at once, nothing left
   // to a restart, which could not delete it either.
   for (const char* subfolder : {"", "\\3"})
     ASSERT_TRUE(::SetFileAttributesA(DriverFile(subfolder, kPackage[0].driverFile).c_str(), FILE_ATTRIBUTE_READONLY));
-  EXPECT_EQ(run("/Delete"), 0);
+  EXPECT_EQ(Run("/Delete"), 0);
   EXPECT_FALSE(FileExists(held));
   EXPECT_FALSE(FileExists(DriverFile("", kPackage[0].driverFile)));
   EXPECT_EQ(PendingOperations(), m_pending);
-  EXPECT_EQ(run("/Install /Port LPT1:"), 0);
+  EXPECT_EQ(Run("/Install /Port LPT1:"), 0);
 }
 
 // Another installed driver names our configuration file and plotsvc.dll, then

@@ -159,6 +159,14 @@ probe_32bit_windows() {
   done
 }
 
+# "Wine 10.0", as the loader says it of itself (run the lane's way).
+wine_version() {
+  local loader=$1 way=${2:-native} said
+  said=$(I386_WAY=$way in_i386_way timeout -k 5 "$PROBE_TIMEOUT_S" "$loader" --version 2>/dev/null </dev/null) || true
+  said=$(sed -n '1s/^wine-\([^ ]*\).*/Wine \1/p' <<<"$said")
+  echo "${said:-Wine of unknown version (\"$loader --version\" said none)}"
+}
+
 # One lane: the Wine tests of a build preset in a session of its own prefix,
 # the whole of it inside the way 32-bit programs run when the lane is i686.
 #   run_lane NAME WAY PRESET PREFIX_KIND LOADER [ctest arguments]
@@ -182,6 +190,7 @@ run_lane() {
   else
     "${lane[@]}" || rc=$?
   fi
+  name+=", $(wine_version "$loader" "$way")"
   local took=$((SECONDS - start)) counts test
   LANE_RUNS[$name]=$((${LANE_RUNS[$name]:-0} + 1))
   if counts=$(python3 "$_lanes_dir/junit_counts.py" "$junit" 2>/dev/null); then

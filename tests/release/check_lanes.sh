@@ -57,6 +57,15 @@ WINE32_LOADER=$work/missing
 WINE64_LOADER=$(loader wine64 'echo "Bad EXE format for $1." >&2; exit 1')
 expect_probe "no 32-bit Wine" "*did not run (exit status 1: Bad EXE format for*" "*did not run (exit status 1: Bad EXE format for*"
 
+# The lane line names the Wine that ran it, as its loader says.
+expect_version() {
+  local said
+  said=$(wine_version "$(loader version "$2")")
+  [[ $said == $3 ]] || fail "$1: the lane's Wine read '$said', expected '$3'"
+}
+expect_version "Debian's Wine 10" 'echo "wine-10.0 (Debian 10.0~repack-6)"' "Wine 10.0"
+expect_version "a loader that gives no version" 'exit 1' "Wine of unknown version (*said none)"
+
 # Where the kernel refuses 32-bit code, the emulator is the way, believed
 # only when the i386 probe ran under it and exited with its own code.
 kernel_runs_i386() { return 1; }

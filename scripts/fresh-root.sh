@@ -9,8 +9,8 @@
 #   fresh-root.sh --in RUN_DIR [COMMAND...]
 #
 # The base root (debootstrap's alone, nothing of the project's) is kept in a
-# cache folder under a key of the release, the mirror's date for it and this
-# script, so that the next run does not pay for debootstrap. Every run gets
+# cache folder under a key of the release, the mirror's date for it and the
+# steps below that make it, so that the next run does not pay for debootstrap. Every run gets
 # a new empty layer over it (build/roots/), removed afterwards; --keep keeps
 # it to look into, or to run more in with --in. A base or a run that was
 # interrupted has no completion mark: the next run removes it and starts
@@ -23,7 +23,8 @@ MIRROR=${FRESH_ROOT_MIRROR:-http://deb.debian.org/debian}
 SECURITY_MIRROR=${FRESH_ROOT_SECURITY_MIRROR:-http://deb.debian.org/debian-security}
 CACHE=${FRESH_ROOT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/marlo/roots}
 DEBOOTSTRAP=${DEBOOTSTRAP:-debootstrap}
-runs=$top/build/roots
+WGET=${WGET:-wget}
+runs=${FRESH_ROOT_RUNS:-$top/build/roots}
 complete_mark=.fresh-root-complete
 
 say() { echo "fresh-root: $*"; }
@@ -43,7 +44,7 @@ usage() {
 mirror_date() {
   local index err
   err=$(mktemp)
-  index=$(wget -nv -O- "$MIRROR/dists/$suite/InRelease" 2>"$err") || {
+  index=$("$WGET" -nv -O- "$MIRROR/dists/$suite/InRelease" 2>"$err") || {
     local said
     said=$(tail -n 1 "$err")
     rm -f "$err"
@@ -65,14 +66,14 @@ write_sources() {
 
 # debootstrap into a part folder, renamed into place once marked complete.
 # It runs in a mount namespace of its own: what it mounts in the root ends
-# with it, also when it is interrupted. On failure it is debootstrap's own
+# with it, also when it or this script is interrupted. On failure it is debootstrap's own
 # words that explain, and the part folder goes.
 make_base() {
   local part=$base.part log=$base.part.log rc=0 start=$SECONDS
   rm -rf "$part" "$log"
   mkdir -p "$part"
   say "making the Debian $release base ($suite, $MIRROR) with debootstrap"
-  unshare --mount --propagation private --pid --fork --kill-child \
+  setpriv --pdeathsig KILL unshare --mount --propagation private --pid --fork --kill-child \
     "$DEBOOTSTRAP" --include=git "$suite" "$part" "$MIRROR" >"$log" 2>&1 </dev/null || rc=$?
   if [ "$rc" -ne 0 ]; then
     {
@@ -96,7 +97,10 @@ make_base() {
 take_base() {
   mirror_date
   local key
-  key=$(printf '%s\n' "$suite" "$MIRROR" "$SECURITY_MIRROR" "$base_date" | cat - "$0" | sha256sum | cut -c 1-12)
+  key=$({
+    printf '%s\n' "$suite" "$MIRROR" "$SECURITY_MIRROR" "$base_date"
+    declare -f make_base write_sources
+  } | sha256sum | cut -c 1-12)
   base=$CACHE/debian$release-$key
   mkdir -p "$CACHE"
   exec 7>"$CACHE/debian$release.making"
@@ -114,7 +118,8 @@ take_base() {
   for old in "$CACHE/debian$release"-*/; do
     old=${old%/}
     [ "$old" != "$base" ] && [ -d "$old" ] || continue
-    # A base that a run still holds stays.
+    # A base that a run still holds, or a kept run was made on, stays.
+    ! grep -qsxF -- "$old" "$runs"/*-run.*/base || continue
     ! flock -xn "$old.lock" true 2>/dev/null || rm -rf "$old" "$old.lock" "$old.log"
   done
   exec 7>&-
@@ -138,18 +143,25 @@ remove_interrupted_runs() {
 run_in_root() {
   local start=$SECONDS rc=0 out
   out=$(mktemp)
-  say "[Debian $release] \$ $*"
+  local what= word
+  for word in "$@"; do
+    [[ $word =~ ^[[:alnum:]_./=:,+-]+$ ]] || word=${word@Q}
+    what+="${what:+ }$word"
+  done
+  say "[Debian $release] \$ $what"
   local shown tee_pid
   exec {shown}> >(tee -a "$log" "$out")
   tee_pid=$!
-  unshare --mount --propagation private --pid --ipc --uts --fork --kill-child \
+  # Ended with this script, even by a signal it cannot trap; the namespaces
+  # end with it.
+  setpriv --pdeathsig KILL unshare --mount --propagation private --pid --ipc --uts --fork --kill-child \
     sh "$here/root-namespace.sh" "$base" "$run" "$@" </dev/null >&"$shown" 2>&1 &
   child=$!
   exec {shown}>&-
   wait "$child" || rc=$?
   wait "$tee_pid" || true
   child=
-  summary+=("$*: status $rc in $(took $((SECONDS - start)))")
+  summary+=("$what: status $rc in $(took $((SECONDS - start)))")
   while IFS= read -r line; do summary+=("  $line"); done < <(grep -E '^(demo|setup|lane [^:]*|wine): ' "$out" | tr -d '\r')
   rm -f "$out"
   [ "$rc_all" -ne 0 ] || rc_all=$rc
@@ -158,7 +170,7 @@ run_in_root() {
 # Ends what still runs, waits until no process of the run holds its lock
 # (its namespaces are gone then), and removes the run unless it is kept.
 end_run() {
-  [ -z "${child:-}" ] || kill "$child" 2>/dev/null || true
+  [ -z "${child:-}" ] || kill -KILL "$child" 2>/dev/null || true
   [ -n "${run:-}" ] || return 0
   exec 9>&-
   if ! flock -w 60 "$run/lock" true; then

@@ -21,6 +21,7 @@ WINE32_LOADER=${WINE32_LOADER:-/usr/lib/wine/wine}
 WINE64_LOADER=${WINE64_LOADER:-/usr/lib/wine/wine64}
 QEMU_I386=${QEMU_I386:-/usr/bin/qemu-i386}
 UNSHARE=${UNSHARE:-unshare}
+FRESH_ROOT=${FRESH_ROOT:-$(dirname "${BASH_SOURCE[0]}")/fresh-root.sh}
 # A Wine start (or an emulator) that never returns must not hold up the run.
 PROBE_TIMEOUT_S=${PROBE_TIMEOUT_S:-120}
 _lanes_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -223,6 +224,28 @@ print_lanes() {
     [ "${LANE_RUNS[$lane]}" -gt 1 ] || continue
     echo "flaky: ${key#*|} failed ${LANE_FAILURES[$key]} of ${LANE_RUNS[$lane]} (lane $lane)"
   done | sort
+}
+
+# The test command run in a fresh Debian root (scripts/fresh-root.sh):
+# its lane lines join these, named by the root, and its counts the totals.
+#   run_root_lanes RELEASE COMMAND...
+run_root_lanes() {
+  local release=$1 out rc=0 line counts=
+  shift
+  out=$(mktemp)
+  bash "$FRESH_ROOT" "$release" "$@" | tee "$out" || rc=$?
+  while IFS= read -r line; do
+    LANE_LINES+=("${line%%: *}, Debian $release root: ${line#*: }")
+  done < <(grep '^lane [^:]*: ' "$out")
+  counts=$(sed -n 's/^wine: \([0-9]*\) passed, \([0-9]*\) failed, \([0-9]*\) skipped$/\1 \2 \3/p' "$out" | tail -n 1)
+  rm -f "$out"
+  if [ -n "$counts" ]; then
+    local n=($counts)
+    LANE_TOTALS=($((LANE_TOTALS[0] + n[0])) $((LANE_TOTALS[1] + n[1])) $((LANE_TOTALS[2] + n[2])))
+  else
+    LANE_LINES+=("lane Debian $release root: did not run its lanes (fresh-root.sh ended with status $rc)")
+  fi
+  return "$rc"
 }
 
 # A lane that could not run here, with the probe's reason.

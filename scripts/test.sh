@@ -9,19 +9,33 @@
 # (under WoW64) and in a 32-bit prefix; elsewhere the programs' x86_64 build
 # stands in on a 64-bit prefix. Arguments go to every lane's ctest.
 #
-#   test.sh [--repeat N] [ctest arguments]
+#   test.sh [--repeat N] [--root 12|13] [ctest arguments]
 #
 # --repeat N runs the Wine tier N times (everything else once), prints the
 # lane lines of each run and, for every test that failed, how often.
+# --root R then runs the whole command once more, with the other arguments,
+# in a fresh Debian R root (scripts/fresh-root.sh), and prints its lanes
+# with these: so CI runs the suite on Debian 13's Wine 10 too.
 set -euo pipefail
 source "$(dirname "$0")/fixed-layout.sh" "$0" "$@"
 cd "$(dirname "$0")/.."
-repeat=1
-if [ "${1:-}" = --repeat ]; then
-  repeat=${2:-}
-  [[ $repeat =~ ^[1-9][0-9]{0,2}$ ]] || { echo "test.sh: --repeat takes a number from 1 to 999" >&2; exit 2; }
-  shift 2
-fi
+repeat=1 root= root_args=()
+while :; do
+  case ${1:-} in
+    --repeat)
+      repeat=${2:-}
+      [[ $repeat =~ ^[1-9][0-9]{0,2}$ ]] || { echo "test.sh: --repeat takes a number from 1 to 999" >&2; exit 2; }
+      root_args+=(--repeat "$repeat")
+      shift 2
+      ;;
+    --root)
+      root=${2:-}
+      [[ $root =~ ^1[23]$ ]] || { echo "test.sh: --root takes 12 or 13" >&2; exit 2; }
+      shift 2
+      ;;
+    *) break ;;
+  esac
+done
 bash scripts/setup.sh
 
 cmake --preset host >/dev/null
@@ -34,6 +48,7 @@ cmake --build --preset windows
 # What ships: image flags, imports, identical rebuild, the release command.
 bash tests/release/check_release.sh
 bash tests/release/check_lanes.sh
+bash tests/release/check_fresh_root.sh
 
 source scripts/lanes.sh
 probe_32bit_windows "$PWD/build/probe"
@@ -65,5 +80,6 @@ else
   done
 fi
 
+[ -z "$root" ] || run_root_lanes "$root" bash scripts/test.sh "${root_args[@]}" "$@" || failed=1
 print_lanes
 exit "$failed"

@@ -66,6 +66,20 @@ expect_version() {
 expect_version "Debian's Wine 10" 'echo "wine-10.0 (Debian 10.0~repack-6)"' "Wine 10.0"
 expect_version "a loader that gives no version" 'exit 1' "Wine of unknown version (*said none)"
 
+# A fresh root's lanes join this machine's, named by the root, and count.
+LANE_LINES=() LANE_TOTALS=(1 0 0)
+FRESH_ROOT=$(loader fresh-root 'printf "lane i686, win64 prefix, native, Wine 10.0: ran in 1 min 0 s, 3 passed, 1 failed, 0 skipped\nwine: 3 passed, 1 failed, 0 skipped\n"; exit 1')
+run_root_lanes 13 bash scripts/test.sh >/dev/null && fail "a root whose test command failed counted as passed"
+[ "${LANE_LINES[*]}" = "lane i686, win64 prefix, native, Wine 10.0, Debian 13 root: ran in 1 min 0 s, 3 passed, 1 failed, 0 skipped" ] ||
+  fail "the root's lane line read '${LANE_LINES[*]}'"
+[ "${LANE_TOTALS[*]}" = "4 1 0" ] || fail "the root's counts made the totals '${LANE_TOTALS[*]}'"
+LANE_LINES=()
+FRESH_ROOT=$(loader fresh-root 'echo "fresh-root: debootstrap failed (status 1):"; exit 1')
+run_root_lanes 12 bash scripts/test.sh >/dev/null && fail "a root that was not made counted as passed"
+[ "${LANE_LINES[*]}" = "lane Debian 12 root: did not run its lanes (fresh-root.sh ended with status 1)" ] ||
+  fail "a root that was not made read '${LANE_LINES[*]}'"
+LANE_LINES=() LANE_TOTALS=(0 0 0)
+
 # Where the kernel refuses 32-bit code, the emulator is the way, believed
 # only when the i386 probe ran under it and exited with its own code.
 kernel_runs_i386() { return 1; }

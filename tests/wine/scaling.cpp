@@ -5,14 +5,44 @@
 
 namespace {
 const char kDesktopKey[] = "Control Panel\\Desktop";
+// Wine 10 keeps each display's own scaling, the "Dpi" of its source key
+// (Video\{gpu}\Sources\{source}), and a new process takes it for its
+// monitor's: with LogPixels alone, a program there runs at the new scaling
+// on a monitor still at the old one and is shown shrunk, as Windows shows a
+// program whose scaling is not its monitor's. Wine 8 keeps no such value.
+const char kVideoKey[] =
+    "System\\CurrentControlSet\\Hardware Profiles\\Current\\System\\CurrentControlSet\\Control\\Video";
+
+std::vector<std::string> Subkeys(const std::string& path) {
+  std::vector<std::string> names;
+  UniqueHKey key;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, key.put()) != ERROR_SUCCESS)
+    return names;
+  char name[256];
+  for (DWORD i = 0, size = sizeof name;
+       ::RegEnumKeyExA(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+       ++i, size = sizeof name)
+    names.push_back(path + "\\" + name);
+  return names;
+}
 }  // namespace
 
 ScopedLogPixels::ScopedLogPixels(DWORD dpi) {
   m_had = ReadValue(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", m_saved);
   SetDword(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", dpi);
+  for (const std::string& gpu : Subkeys(kVideoKey))
+    for (const std::string& source : Subkeys(gpu + "\\Sources")) {
+      std::string saved;
+      DWORD type = 0;
+      if (!ReadValue(HKEY_LOCAL_MACHINE, source, "Dpi", saved, &type) || type != REG_DWORD) continue;
+      m_displays.emplace_back(source, saved);
+      SetDword(HKEY_LOCAL_MACHINE, source, "Dpi", dpi);
+    }
 }
 
 ScopedLogPixels::~ScopedLogPixels() {
+  for (const auto& [source, saved] : m_displays)
+    SetRaw(HKEY_LOCAL_MACHINE, source, "Dpi", REG_DWORD, saved.data(), static_cast<DWORD>(saved.size()));
   if (m_had)
     SetRaw(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, m_saved.data(), static_cast<DWORD>(m_saved.size()));
   else

@@ -8,12 +8,15 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 // 100 %, 125 %, 150 % and 200 %.
 inline constexpr int kScalings[] = {96, 120, 144, 192};
 
-// LogPixels set for the processes started meanwhile; the value the prefix
-// had, or none, comes back at the end of the scope.
+// LogPixels set for the processes started meanwhile, and the display's own
+// scaling where Wine keeps one; the values the prefix had, or none, come
+// back at the end of the scope.
 class ScopedLogPixels {
  public:
   explicit ScopedLogPixels(DWORD dpi);
@@ -24,6 +27,7 @@ class ScopedLogPixels {
  private:
   std::string m_saved;
   bool m_had = false;
+  std::vector<std::pair<std::string, std::string>> m_displays;  // key, its saved Dpi
 };
 
 // The installer's "宋体" font replacement taken away for the processes

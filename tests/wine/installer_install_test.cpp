@@ -372,7 +372,11 @@ TEST_F(InstallerInstall, FiftyCyclesInOneRunLeaveNothingBehind) {
   EXPECT_TRUE(installer.Close());
 
   EXPECT_EQ(after.handles, half.handles);
-  EXPECT_EQ(after.gdiObjects, half.gdiObjects);
+  // Wine 10 holds bitmaps and regions of its own for windows that are gone
+  // (seen in pairs: the second half ended 7 objects below the first, or 2
+  // above, and stayed so), so the counts differ by a few either way; a leak
+  // of one object a cycle adds 25.
+  EXPECT_LT(after.gdiObjects, half.gdiObjects + 25) << half.gdiObjects << " after the first half";
   // Each cycle reads about 74 KB of package; a buffer kept per cycle would
   // add megabytes.
   EXPECT_LT(after.privateKiB, before.privateKiB + 512) << before.privateKiB << " KiB before";
@@ -675,17 +679,6 @@ TEST_F(InstallerInstall, SilentDeleteCourse) {
   ExpectDriverFiles("");
 }
 
-// A display scaling, with or without the "宋体" replacement that gives the
-// installer's dialog its font's metrics.
-struct Scaling {
-  int dpi;
-  bool songReplaced;
-};
-
-std::ostream& operator<<(std::ostream& out, const Scaling& s) {
-  return out << s.dpi << " dpi" << (s.songReplaced ? "" : ", without the \"宋体\" replacement");
-}
-
 // Pixels per 4 horizontal and 8 vertical units of the installer's dialog
 // template in a process started as this one was.
 INT_PTR CALLBACK NoDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
@@ -699,20 +692,15 @@ SIZE TemplateBaseUnits() {
   return {units.right, units.bottom};
 }
 
-class InstallerScaled : public InstallerInstall, public ::testing::WithParamInterface<Scaling> {};
-
 // The final frame after Install and after Delete, as the screen shows it at
-// each scaling, and with a dialog font of other metrics: a solid rectangle in
-// the free area right of the buttons and below the port list, on no control.
-TEST_P(InstallerScaled, BlankFrameLiesBesideTheButtonsAndOnNoControl) {
-  const int dpi = GetParam().dpi;
+// the scaling this process was started at, with the "宋体" replacement or
+// without (InstallerAtEveryScaling starts it so): a solid rectangle in the
+// free area right of the buttons and below the port list, on no control.
+TEST_F(InstallerInstall, BlankFrameLiesBesideTheButtonsAndOnNoControl) {
+  const int dpi = SystemDpi();
+  const bool songReplaced = SongReplaced();
   Installer installer;
-  {
-    ScopedLogPixels scaling(dpi);
-    std::unique_ptr<ScopedNoSongReplacement> noSong;
-    if (!GetParam().songReplaced) noSong = std::make_unique<ScopedNoSongReplacement>();
-    ASSERT_TRUE(installer.Open(m_work));
-  }
+  ASSERT_TRUE(installer.Open(m_work));
   HWND dialog = installer.Dialog();
   // At the screen's right edge, the frame keeps clear of the message boxes,
   // which Wine centres on the screen: a box over part of the frame leaves a
@@ -726,7 +714,7 @@ TEST_P(InstallerScaled, BlankFrameLiesBesideTheButtonsAndOnNoControl) {
   auto rectOf = [&](int id) { return ChildRect(dialog, ::GetDlgItem(dialog, id)); };
   // Without the replacement the fallback font's units are 1.75 pixels or
   // more where the template's font has 1.5: Install's 61 units are wider.
-  if (!GetParam().songReplaced) {
+  if (!songReplaced) {
     ASSERT_GT(rectOf(IDC_INSTALL).right - rectOf(IDC_INSTALL).left, 1.1 * 61 * 1.5 * dpi / 96)
         << "the dialog kept the template's font";
   }
@@ -757,11 +745,11 @@ TEST_P(InstallerScaled, BlankFrameLiesBesideTheButtonsAndOnNoControl) {
       EXPECT_FALSE(::IntersectRect(&overlap, &blank, &on)) << "on control " << ::GetDlgCtrlID(child);
     }
     // Scaled with the dialog, which grows about as the dpi does.
-    if (GetParam().songReplaced) {
+    if (songReplaced) {
       EXPECT_NEAR(blank.right - blank.left, 122.0 * dpi / 96, 122.0 * dpi / 96 / 10) << id;
       EXPECT_NEAR(blank.bottom - blank.top, 48.0 * dpi / 96, 48.0 * dpi / 96 / 10) << id;
     }
-    if (dpi == 96 && GetParam().songReplaced) {
+    if (dpi == 96 && songReplaced) {
       // The stand-in has SimSun's metrics (6 x 12 base units at 96 dpi), so
       // the area is exactly the pixels it was drawn for.
       const RECT expected = {175, 160, 175 + 122, 160 + 48};
@@ -772,7 +760,3 @@ TEST_P(InstallerScaled, BlankFrameLiesBesideTheButtonsAndOnNoControl) {
   }
   EXPECT_TRUE(installer.Close());
 }
-
-INSTANTIATE_TEST_SUITE_P(Dpi, InstallerScaled,
-                         ::testing::Values(Scaling{96, true}, Scaling{120, true}, Scaling{144, true},
-                                           Scaling{192, true}, Scaling{96, false}, Scaling{144, false}));

@@ -77,6 +77,19 @@ ScopedNoSongReplacement::~ScopedNoSongReplacement() {
                    static_cast<DWORD>((m_saved.size() + 1) * sizeof(wchar_t)));
 }
 
+int SystemDpi() {
+  HDC screen = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+bool SongReplaced() {
+  UniqueHKey key;
+  return ::RegOpenKeyExW(HKEY_CURRENT_USER, kReplacementsKey, 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS &&
+         ::RegQueryValueExW(key.get(), kSong, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
 ::testing::AssertionResult PassesAtDpi(int dpi, const std::string& filter) {
   char exe[MAX_PATH] = "";
   const DWORD n = ::GetModuleFileNameA(nullptr, exe, sizeof exe);

@@ -46,6 +46,11 @@ class ScopedNoSongReplacement {
   bool m_had = false;
 };
 
+// The scaling this process was started at.
+int SystemDpi();
+// Whether the prefix maps the installer's "宋体" to its stand-in.
+bool SongReplaced();
+
 // Runs this test program's tests that the filter names in a new process at
 // that dpi; success when at least one ran and all passed.
 ::testing::AssertionResult PassesAtDpi(int dpi, const std::string& filter);

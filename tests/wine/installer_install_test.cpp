@@ -702,14 +702,15 @@ TEST_F(InstallerInstall, BlankFrameLiesBesideTheButtonsAndOnNoControl) {
   Installer installer;
   ASSERT_TRUE(installer.Open(m_work));
   HWND dialog = installer.Dialog();
-  // At the screen's right edge, the frame keeps clear of the message boxes,
-  // which Wine centres on the screen: a box over part of the frame leaves a
-  // smaller solid rectangle, and the dialog's repaint of what the box
-  // uncovers comes moments after the box is gone.
+  // In the screen's bottom right corner, the frame keeps clear of the
+  // message boxes, which Wine centres on the screen (at 200 % the dialog
+  // spans most of it): a box over part of the frame leaves a smaller solid
+  // rectangle, and the dialog's repaint of what the box uncovers comes
+  // moments after the box is gone.
   RECT frame;
   ::GetWindowRect(dialog, &frame);
-  ::SetWindowPos(dialog, HWND_TOPMOST, ::GetSystemMetrics(SM_CXSCREEN) - (frame.right - frame.left), 0, 0, 0,
-                 SWP_NOSIZE);
+  ::SetWindowPos(dialog, HWND_TOPMOST, ::GetSystemMetrics(SM_CXSCREEN) - (frame.right - frame.left),
+                 ::GetSystemMetrics(SM_CYSCREEN) - (frame.bottom - frame.top), 0, 0, SWP_NOSIZE);
   ASSERT_TRUE(installer.SelectPort(kUsbPort));
   auto rectOf = [&](int id) { return ChildRect(dialog, ::GetDlgItem(dialog, id)); };
   // Without the replacement the fallback font's units are 1.75 pixels or
@@ -732,7 +733,10 @@ TEST_F(InstallerInstall, BlankFrameLiesBesideTheButtonsAndOnNoControl) {
     EXPECT_TRUE(AllOf(shot, blank, kBlankColour)) << id;
     RECT onScreen = blank, covered;
     ::MapWindowPoints(dialog, nullptr, reinterpret_cast<POINT*>(&onScreen), 2);
-    ASSERT_FALSE(::IntersectRect(&covered, &onScreen, &box)) << "the message box lay over the frame";
+    ASSERT_FALSE(::IntersectRect(&covered, &onScreen, &box))
+        << "the message box lay over the frame: box " << box.left << "," << box.top << " to " << box.right << ","
+        << box.bottom << ", frame " << onScreen.left << "," << onScreen.top << " to " << onScreen.right << ","
+        << onScreen.bottom;
     // Inside the client area, not cut off at its edge.
     EXPECT_GT(blank.left, 0);
     EXPECT_GT(blank.top, 0);

@@ -43,7 +43,10 @@ bool SilentSwitches::Take(const wchar_t* param, bool flag) {
   if (m_awaiting != nullptr) {
     if (!flag) {
       m_awaiting->given = true;
-      m_awaiting->text = param;
+      // A new string moved in: assigning the pointer calls a member that
+      // gcc 14's library keeps out of line, built with exceptions, and
+      // brings the unwinder and its threads library with it (160 KiB).
+      m_awaiting->text = std::wstring(param);
       m_awaiting = nullptr;
       return true;
     }

@@ -10,8 +10,15 @@ if [ "$(id -u)" -ne 0 ] || ! unshare --mount --pid --fork true 2>/dev/null; then
   echo "fresh root checks: skipped (they need the real root user and mount namespaces)"
   exit 0
 fi
+# The runs' layers need a file system an overlay can write on, which an
+# overlay is not (the suite itself may run in a fresh root): a tmpfs, in a
+# mount namespace of this check's own.
+if [ -z "${FRESH_CHECK_NAMESPACE:-}" ]; then
+  exec unshare --mount --propagation private env FRESH_CHECK_NAMESPACE=1 bash "$0" "$@"
+fi
 work=$(mktemp -d)
-trap 'rm -rf -- "$work"' EXIT
+mount -t tmpfs -o mode=700 fresh-check "$work"
+trap 'umount -l "$work"; rm -rf -- "$work"' EXIT
 failures=0
 fail() {
   echo "FAIL: $*" >&2
@@ -53,7 +60,7 @@ said() { grep -q -- "$1" "$work/out"; }
 made() { wc -l <"$STANDIN_CALLS"; }
 nothing_left() {
   local mounts
-  mounts=$(findmnt -rn -o TARGET | grep -F "$work" || true)
+  mounts=$(findmnt -rn -o TARGET | grep -F "$work/" || true)
   [ -z "$mounts" ] || fail "$1: still mounted on the host: $mounts"
   ! pgrep -f "fresh-check-$$" >/dev/null || fail "$1: a process of the run is still running"
 }

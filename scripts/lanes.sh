@@ -191,8 +191,8 @@ run_lane() {
   else
     "${lane[@]}" || rc=$?
   fi
-  name+=", $(wine_version "$loader" "$way")"
   local took=$((SECONDS - start)) counts test
+  name+=", $(wine_version "$loader" "$way")"
   LANE_RUNS[$name]=$((${LANE_RUNS[$name]:-0} + 1))
   if counts=$(python3 "$_lanes_dir/junit_counts.py" "$junit" 2>/dev/null); then
     local n=($counts)

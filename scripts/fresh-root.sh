@@ -117,12 +117,24 @@ take_base() {
   local old
   for old in "$CACHE/debian$release"-*/; do
     old=${old%/}
-    [ "$old" != "$base" ] && [ -d "$old" ] || continue
-    # A base that a run still holds, or a kept run was made on, stays.
-    ! grep -qsxF -- "$old" "$runs"/*-run.*/base || continue
-    ! flock -xn "$old.lock" true 2>/dev/null || rm -rf "$old" "$old.lock" "$old.log"
+    [ "$old" != "$base" ] && [ -d "$old" ] && [ "${old%.kept}" = "$old" ] || continue
+    # A base that a run still holds, or a kept run (of any clone) was made
+    # on, stays.
+    kept_on "$old" || ! flock -xn "$old.lock" true 2>/dev/null || rm -rf "$old" "$old.lock" "$old.log" "$old.kept"
   done
   exec 7>&-
+}
+
+# Whether a kept run still stands on the base: each is linked from the
+# base's .kept folder when it is kept.
+kept_on() {
+  local link
+  for link in "$1.kept"/*; do
+    [ -L "$link" ] || continue
+    [ -f "$link/kept" ] && return 0
+    rm -f "$link"
+  done
+  return 1
 }
 
 # Runs that ended without their completion mark: nothing of them lives
@@ -236,7 +248,11 @@ else
   run_in_root bash scripts/demo.sh
   run_in_root bash scripts/test.sh
 fi
-[ -z "$keep" ] || touch "$run/kept"
+if [ -n "$keep" ]; then
+  touch "$run/kept"
+  mkdir -p "$base.kept"
+  ln -sfn "$run" "$base.kept/${run//\//_}"
+fi
 
 echo
 say "Debian $release ($(cat "$base/$complete_mark")), commit $(git -C "$run/upper/root/clone" rev-parse --short HEAD 2>/dev/null); base $base_made"

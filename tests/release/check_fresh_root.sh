@@ -132,5 +132,16 @@ for signal in TERM KILL; do
   fi
 done
 
+# A kept run's base stays while another clone's runs take a newer one, and
+# goes once the kept run is gone.
+fresh --keep 13 sh -c : || fail "a kept run failed: $(tail -n 3 "$work/out")"
+kept=$(ls -d "$work/runs/"debian13-run.*)
+STANDIN_DATE="Mon, 03 Jan 2000 00:00:00 UTC" FRESH_ROOT_RUNS=$work/other fresh 13 sh -c : ||
+  fail "another clone's run failed: $(tail -n 3 "$work/out")"
+fresh --in "$kept" cat /etc/debian_version && said '^13.0 (stand-in)$' || fail "the kept run lost its base"
+rm -rf "$kept"
+STANDIN_DATE="Mon, 03 Jan 2000 00:00:00 UTC" FRESH_ROOT_RUNS=$work/other fresh 13 sh -c : &&
+  [ "$(ls -d "$work/cache/"debian13-*/ | grep -vc '\.kept/$')" -eq 1 ] || fail "the base of a removed kept run stayed"
+
 [ "$failures" -eq 0 ] || exit 1
 echo "fresh root checks: all passed"

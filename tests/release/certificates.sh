@@ -20,8 +20,14 @@ root() {
 leaf() {
   openssl req -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.csr" -subj "/CN=Throwaway Publisher $1" 2>/dev/null
   printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=%s\n' "$3" >"$1.ext"
+  # One that has expired ended yesterday: OpenSSL 3.4 and later refuse a
+  # negative -days ("end date before start date") and take the dates.
+  local validity=(-days "$2")
+  if [ "$2" -lt 0 ] && openssl x509 -help 2>&1 | grep -q -- -not_after; then
+    validity=(-not_before "$(date -u -d '2 days ago' +%Y%m%d%H%M%SZ)" -not_after "$(date -u -d '1 day ago' +%Y%m%d%H%M%SZ)")
+  fi
   openssl x509 -req -in "$1.csr" -CA root.pem -CAkey root.key -set_serial "0x$(openssl rand -hex 8)" \
-    -days "$2" -extfile "$1.ext" -out "$1.pem" 2>/dev/null
+    "${validity[@]}" -extfile "$1.ext" -out "$1.pem" 2>/dev/null
   openssl pkcs12 -export -in "$1.pem" -inkey "$1.key" -certfile root.pem -out "$1.p12" -passout file:password
 }
 root root "Throwaway Root $$"

@@ -20,13 +20,13 @@ cmake --preset host >/dev/null && cmake --build --preset host --target cabpack >
 probe_32bit_windows "$PWD/build/probe"
 if [ "$PROBE_WOW64" = yes ]; then
   cmake --preset windows >/dev/null && cmake --build --preset windows >/dev/null
-  echo "demo: the shipped 32-bit programs, on a 64-bit Windows prefix (WoW64), $I386_WAY"
+  echo "demo: the shipped 32-bit programs, on a 64-bit Windows prefix (WoW64), $I386_WAY, $(wine_version "$WINE32_LOADER" "$I386_WAY")"
   # The whole session runs that way: under the emulator, inside a namespace
   # of its own, which ends with it.
   in_i386_way bash scripts/demo-session.sh build/windows "$WINE32_LOADER" "$headless"
 else
   cmake --preset wine-tests >/dev/null && cmake --build --preset wine-tests --target PLOTINST AddonDeploy >/dev/null
-  echo "demo: the programs' x86_64 build, on a 64-bit Windows prefix; the shipped 32-bit ones cannot run here: $PROBE_WOW64"
+  echo "demo: the programs' x86_64 build, on a 64-bit Windows prefix, $(wine_version "$WINE64_LOADER"); the shipped 32-bit ones cannot run here: $PROBE_WOW64"
   bash scripts/demo-session.sh build/wine-tests /usr/lib/wine/wine64 "$headless"
 fi
 

@@ -174,7 +174,7 @@ run_in_root() {
   wait "$tee_pid" || true
   child=
   summary+=("$what: status $rc in $(took $((SECONDS - start)))")
-  while IFS= read -r line; do summary+=("  $line"); done < <(grep -E '^(demo|setup|lane [^:]*|wine): ' "$out" | tr -d '\r')
+  while IFS= read -r line; do summary+=("  $line"); done < <(grep -E '^(demo|setup|wine): |^lane [^:]*: (ran in|did not run)' "$out" | tr -d '\r')
   rm -f "$out"
   [ "$rc_all" -ne 0 ] || rc_all=$rc
 }

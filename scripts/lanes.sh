@@ -236,7 +236,7 @@ run_root_lanes() {
   bash "$FRESH_ROOT" "$release" "$@" | tee "$out" || rc=$?
   while IFS= read -r line; do
     LANE_LINES+=("${line%%: *}, Debian $release root: ${line#*: }")
-  done < <(grep '^lane [^:]*: ' "$out")
+  done < <(grep -E '^lane [^:]*: (ran in|did not run)' "$out")
   counts=$(sed -n 's/^wine: \([0-9]*\) passed, \([0-9]*\) failed, \([0-9]*\) skipped$/\1 \2 \3/p' "$out" | tail -n 1)
   rm -f "$out"
   if [ -n "$counts" ]; then

@@ -68,7 +68,7 @@ expect_version "a loader that gives no version" 'exit 1' "Wine of unknown versio
 
 # A fresh root's lanes join this machine's, named by the root, and count.
 LANE_LINES=() LANE_TOTALS=(1 0 0)
-FRESH_ROOT=$(loader fresh-root 'printf "lane i686, win64 prefix, native, Wine 10.0: ran in 1 min 0 s, 3 passed, 1 failed, 0 skipped\nwine: 3 passed, 1 failed, 0 skipped\n"; exit 1')
+FRESH_ROOT=$(loader fresh-root 'printf "lane probe checks: all passed\nlane i686, win64 prefix, native, Wine 10.0: ran in 1 min 0 s, 3 passed, 1 failed, 0 skipped\nwine: 3 passed, 1 failed, 0 skipped\n"; exit 1')
 run_root_lanes 13 bash scripts/test.sh >/dev/null && fail "a root whose test command failed counted as passed"
 [ "${LANE_LINES[*]}" = "lane i686, win64 prefix, native, Wine 10.0, Debian 13 root: ran in 1 min 0 s, 3 passed, 1 failed, 0 skipped" ] ||
   fail "the root's lane line read '${LANE_LINES[*]}'"

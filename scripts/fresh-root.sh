@@ -8,6 +8,9 @@
 #   fresh-root.sh [--keep] 12|13 [COMMAND...]
 #   fresh-root.sh --in RUN_DIR [COMMAND...]
 #
+# Ends with the status of the first command that failed, else 0; with 75
+# where the root could not be made (the mirror or debootstrap failed).
+#
 # The base root (debootstrap's alone, nothing of the project's) is kept in a
 # cache folder under a key of the release, the mirror's date for it and the
 # steps below that make it, so that the next run does not pay for debootstrap. Every run gets
@@ -32,6 +35,12 @@ die() {
   echo "fresh-root: $*" >&2
   exit 1
 }
+# The root could not be made (its mirror or debootstrap failed): its own
+# status, so that the test command can tell that from a failed run in it.
+mirror_fault() {
+  echo "fresh-root: $*" >&2
+  exit 75
+}
 took() { echo "$(($1 / 60)) min $(($1 % 60)) s"; }
 usage() {
   echo "usage: fresh-root.sh [--keep] 12|13 [COMMAND...]" >&2
@@ -48,11 +57,11 @@ mirror_date() {
     local said
     said=$(tail -n 1 "$err")
     rm -f "$err"
-    die "the mirror's index of $suite could not be fetched: $said"
+    mirror_fault "the mirror's index of $suite could not be fetched: $said"
   }
   rm -f "$err"
   base_date=$(sed -n 's/^Date: //p' <<<"$index" | head -n 1)
-  [ -n "$base_date" ] || die "the mirror's index of $suite ($MIRROR) has no date"
+  [ -n "$base_date" ] || mirror_fault "the mirror's index of $suite ($MIRROR) has no date"
 }
 
 # Apt's sources as a new Debian machine has them: the release, its updates
@@ -82,7 +91,7 @@ make_base() {
       [ ! -f "$part/debootstrap/debootstrap.log" ] || tail -n 3 "$part/debootstrap/debootstrap.log"
     } >&2
     rm -rf "$part" "$log"
-    exit 1
+    exit 75
   fi
   write_sources "$part"
   echo "$suite $MIRROR $base_date" >"$part/$complete_mark"

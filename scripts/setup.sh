@@ -77,6 +77,11 @@ update_lists() {
 update_lists
 missing_packages
 [ "${#missing[@]}" -eq 0 ] || $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Asked again: on a fresh machine the probe had no assembler yet (binutils)
+# and took the kernel for one that refuses 32-bit code.
+emulator= emulator_missing=
+kernel_runs_i386 || emulator=1
+[ -z "$emulator" ] || emulator_ok || emulator_missing=1
 
 # From the release where it has 10 or later, else from its backports suite,
 # added the Debian way (apt takes nothing from a backports suite unless asked

@@ -104,9 +104,13 @@ fresh 13 sh -c : || fail "a run after an unfinished base failed: $(tail -n 3 "$w
 said "removing an unfinished base" && [ "$(made)" -eq 2 ] || fail "an unfinished base was not made afresh"
 
 # The mirror's and debootstrap's failures, in their words; nothing half-made.
-STANDIN_MIRROR_DOWN=1 fresh 13 sh -c : && fail "a run without its mirror succeeded"
+status=0
+STANDIN_MIRROR_DOWN=1 fresh 13 sh -c : || status=$?
+[ "$status" -eq 75 ] || fail "a run without its mirror ended with $status, not 75"
 said "index of trixie could not be fetched: wget: unable to resolve host address" || fail "the mirror's failure was not said"
-STANDIN_DATE="Sun, 02 Jan 2000 00:00:00 UTC" STANDIN_FAIL=1 fresh 13 sh -c : && fail "a run whose debootstrap failed succeeded"
+status=0
+STANDIN_DATE="Sun, 02 Jan 2000 00:00:00 UTC" STANDIN_FAIL=1 fresh 13 sh -c : || status=$?
+[ "$status" -eq 75 ] || fail "a run whose debootstrap failed ended with $status, not 75"
 said "debootstrap failed (status 1)" && said "^E: Couldn't find these debs: git" || fail "debootstrap's failure was not said"
 ! compgen -G "$work/cache/*.part*" >/dev/null || fail "debootstrap's failure left a part of a base"
 [ "$(ls -d "$work/cache/"debian13-*/ | wc -l)" -eq 1 ] || fail "debootstrap's failure left a base"

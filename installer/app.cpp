@@ -12,6 +12,16 @@ CPLOTINSTModule _Module;
 namespace {
 // The installer offers no COM class; the table is empty.
 ATL_OBJMAP_ENTRY ObjectMap[] = {{nullptr, nullptr, nullptr, 0}};
+
+// Shown for /? and /help, where administrators look first; docs/unattended.md has the rest.
+constexpr char kUsage[] =
+    "PLOTINST.exe  opens the dialog.\n"
+    "PLOTINST.exe /Install [/Port NAME] [/Log FILE]  installs the printer driver, no window.\n"
+    "PLOTINST.exe /Delete [/Log FILE]  removes it, no window.\n"
+    "/Log FILE appends one line per step.\n\n"
+    "Exit codes: 0 done or nothing to do; 3010 done, a restart finishes it; "
+    "350 restart first; 87 malformed command line; 1796 no such port; "
+    "1223 dialog closed; other: the Windows error of the failed step.";
 }  // namespace
 
 LONG CPLOTINSTModule::Lock() {
@@ -36,6 +46,10 @@ BOOL CPLOTINSTApp::InitInstance() {
   ParseCommandLine(cmdInfo);
   // Started by COM: stay in the message loop without a window.
   if (cmdInfo.m_bRunEmbedded || cmdInfo.m_bRunAutomated) return TRUE;
+  if (cmdInfo.m_silent.Help()) {
+    AfxMessageBox(kUsage, MB_OK | MB_ICONINFORMATION);
+    return FALSE;
+  }
   if (cmdInfo.m_silent.Requested()) {
     m_exitCode = RunSilentCourse(cmdInfo.m_silent);
     return FALSE;

@@ -17,6 +17,10 @@
 # signatures verified, so a failed run leaves nothing behind.
 set -euo pipefail
 
+# The version released: the programs' version resources and the top entry of
+# CHANGELOG.md name the same one (tests/release/check_release.sh checks).
+version=1.0
+
 usage="usage: scripts/release.sh [--pkcs12 FILE [--password-file FILE] [--timestamp URL] [--ca-file FILE]] DRIVER.dll DATA.pcd CONFIG.dll Marlotrim32.cpg Marlotrim64.cpg Marlotrim.bmp OUTPUT_FOLDER"
 pkcs12= pwfile= tsurl= cafile=
 while [ "$#" -gt 7 ]; do
@@ -93,4 +97,4 @@ chmod 755 "$staging"
 # rename(2) is atomic, and fails rather than merge if the folder appeared meanwhile.
 mv -T -- "$staging" "$out"
 trap codesign_end EXIT
-echo "release: $out"
+echo "release: version $version in $out"

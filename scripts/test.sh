@@ -47,6 +47,7 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows
 # What ships: image flags, imports, identical rebuild, the release command.
 bash tests/release/check_release.sh
+bash tests/release/check_docs.sh
 bash tests/release/check_lanes.sh
 bash tests/release/check_fresh_root.sh
 

@@ -75,6 +75,22 @@ TEST(DeployerRegistration, SwitchesRegisterAndUnregisterInAnyCaseWithoutWindow) 
 
 // The local server's entry names this copy exactly, also in a folder whose
 // name the system code page cannot spell, and so does the type library's.
+// The usage changes nothing, not even the registration every ordinary start writes.
+TEST(DeployerRegistration, HelpSwitchShowsTheCommandLinesAndRegistersNothing) {
+  Sandbox box("help");
+  Unregister();
+  for (const char* sw : {"/?", "-help"}) {
+    ChildProcess p;
+    ASSERT_TRUE(p.Start(box.Exe(), box.CommandLine(sw)));
+    const std::string text = ReadMessageBoxAndPressOk(p.Id(), "AddonDeploy", "Exit codes");
+    for (const char* line : {"/Install [/Log FILE]", "1605", "87"})
+      EXPECT_NE(text.find(line), std::string::npos) << sw << ": " << text;
+    ASSERT_TRUE(p.WaitExit()) << sw;
+    EXPECT_EQ(p.ExitCode(), 0u) << sw;
+    EXPECT_TRUE(NothingRegistered()) << sw;
+  }
+}
+
 TEST(DeployerRegistration, PathOutsideTheCodePageIsRegisteredExactly) {
   Sandbox box("wide");
   const std::wstring folder = std::wstring(box.Dir().begin(), box.Dir().end()) + L"\\\u0416\u05d0\u4e2d";

@@ -80,10 +80,25 @@ TEST(InstallerStart, SwitchNotAtTheEndOrForeignSwitchOpensTheDialog) {
   Unregister();
   const std::string exe = "\"" + Exe() + "\" ";
   for (const char* args : {"/RegServer ", "/RegServer /Quiet", "/RegServer file.txt", "/Register", "/Unregister",
-                           "/Regserver2", "/Quiet", "/Delet", ""}) {
+                           "/Regserver2", "/Quiet", "/Delet", "/??", ""}) {
     EXPECT_TRUE(OpensDialog(exe + args)) << args;
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kExeKey)) << args;
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kAppIdKey)) << args;
+  }
+}
+
+// The usage, where administrators look first: a message box, OK, 0, nothing else.
+TEST(InstallerStart, HelpSwitchShowsTheCommandLinesAndExitCodes) {
+  Unregister();
+  for (const char* sw : {"/?", "-HELP", "/Install /?"}) {
+    ChildProcess p;
+    ASSERT_TRUE(p.Start(Exe(), "\"" + Exe() + "\" " + sw));
+    const std::string text = ReadMessageBoxAndPressOk(p.Id(), "PLOTINST", "Exit codes");
+    for (const char* line : {"/Install [/Port NAME] [/Log FILE]", "/Delete [/Log FILE]", "3010", "87"})
+      EXPECT_NE(text.find(line), std::string::npos) << sw << ": " << text;
+    ASSERT_TRUE(p.WaitExit()) << sw;
+    EXPECT_EQ(p.ExitCode(), 0u) << sw;
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kExeKey)) << sw;
   }
 }
 

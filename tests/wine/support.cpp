@@ -189,6 +189,16 @@ std::string MessageBoxText(HWND box) { return WindowText(::GetDlgItem(box, 0xFFF
 
 void PressOk(HWND box) { ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }
 
+std::string ReadMessageBoxAndPressOk(DWORD pid, const char* caption, const char* until) {
+  HWND box = WaitForMessageBox(pid, caption);
+  if (box == nullptr) return "";
+  // The box's controls can exist before their text does.
+  std::string text;
+  WaitUntil([&] { return (text = MessageBoxText(box)).find(until) != std::string::npos; });
+  PressOk(box);
+  return text;
+}
+
 void PostClick(HWND dialog, int id) {
   ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
 }

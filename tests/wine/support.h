@@ -65,6 +65,9 @@ std::string WindowText(HWND hwnd);
 HWND WaitForMessageBox(DWORD pid, const char* caption, HWND except = nullptr, DWORD timeoutMs = 30000);
 std::string MessageBoxText(HWND box);
 void PressOk(HWND box);
+// The text of the process's message box with that caption once it reads
+// `until`, after which OK is pressed; what it read, or empty with no box.
+std::string ReadMessageBoxAndPressOk(DWORD pid, const char* caption, const char* until);
 
 // Posts a click of a dialog button (a handler that shows a modal box must not
 // be sent, or the test would wait inside it).

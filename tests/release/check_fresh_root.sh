@@ -191,12 +191,12 @@ fresh --in "$kept" cat /etc/debian_version && said '^13.0 (stand-in)$' || fail "
 # scratch folder, the folder of all runs, a kept run without its base file.
 mkdir -p "$work/scratch/sub" && touch "$work/scratch/file"
 mv "$kept/base" "$work/kept-base"
-for dir in "$work/scratch" "$work/runs" "$kept"; do
+for dir in "$kept" "$work/scratch" "$work/runs"; do
   before=$(find "$dir" | sort)
   ! fresh --in "$dir" true || fail "--in $dir was taken for a kept run"
   [ "$(find "$dir" 2>/dev/null | sort)" = "$before" ] || fail "--in $dir changed it: $(find "$dir" 2>/dev/null | sort)"
 done
-mv "$work/kept-base" "$kept/base"
+[ ! -d "$kept" ] || mv "$work/kept-base" "$kept/base"
 
 # A root-namespace.sh that is not the first process of its own PID
 # namespace refuses, and mounts and makes nothing (here in a mount and UTS

@@ -14,7 +14,8 @@
 # The base root (debootstrap's alone, nothing of the project's) is kept in a
 # cache folder under a key of the release, the mirror's date for it and the
 # steps below that make it, so that the next run does not pay for debootstrap. Every run gets
-# a new empty layer over it (build/roots/), removed afterwards; --keep keeps
+# a new empty layer over it (build/roots/), removed afterwards (only a run
+# an invocation made is ever removed by it); --keep keeps
 # it to look into, or to run more in with --in. A base or a run that was
 # interrupted has no completion mark: the next run removes it and starts
 # afresh. Nothing stays mounted or running on the host: the root's mounts

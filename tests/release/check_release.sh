@@ -130,6 +130,7 @@ if RELEASE_SIGN_PASSWORD=unsigned-secret release "${args[@]}" "$out" >"$work/log
   grep -qx 'release: no certificate given (--pkcs12): the programs are not signed' "$work/log" ||
     fail "an unsigned release does not say so: $(cat "$work/log")"
   [ ! -e "$work/spy/saw-password" ] || fail "an unsigned release's build inherited the password: $(cat "$work/spy/saw-password")"
+  rm -f "$work/spy/saw-password"
   if bash scripts/release.sh "${args[@]}" "$out" >"$work/log" 2>&1; then
     fail "release over an existing folder succeeded"
   fi

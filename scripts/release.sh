@@ -16,6 +16,8 @@
 # a temporary name and renamed into place only when complete and its
 # signatures verified, so a failed run leaves nothing behind.
 set -euo pipefail
+# The signing password stays in this shell: nothing it starts inherits it.
+export -n RELEASE_SIGN_PASSWORD
 
 # The version released: the programs' version resources and the top entry of
 # CHANGELOG.md name the same one (tests/release/check_release.sh checks).

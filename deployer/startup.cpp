@@ -15,15 +15,12 @@
 namespace {
 // Shown for /? and /help, where administrators look first; docs/unattended.md has the rest.
 constexpr char kUsage[] =
-    "AddonDeploy.exe\n"
-    "AddonDeploy.exe /Install [/Log FILE]\n"
-    "AddonDeploy.exe /RegServer | /UnregServer\n"
-    "The dialog; the plug-in installed into every registered edition without a window "
-    "(/Log appends one line per step); its COM server registered or removed.\n\n"
-    "Exit codes:\n"
-    "0 done; 1605 no edition registered\n"
-    "87 malformed command line; 1223 dialog closed\n"
-    "other: the Windows error of the first edition that failed";
+    "AddonDeploy.exe  opens the dialog.\n"
+    "AddonDeploy.exe /Install [/Log FILE]  installs the plug-in into every registered edition, no window.\n"
+    "AddonDeploy.exe /RegServer, /UnregServer  registers or removes its COM server.\n"
+    "/Log FILE appends one line per step.\n\n"
+    "Exit codes: 0 done; 1605 no edition registered; 87 malformed command line; "
+    "1223 dialog closed; other: the Windows error of the first edition that failed.";
 
 // Restart support of the restart kind only.
 constexpr DWORD kRestartManagerSupportRestart = 0x01;

@@ -15,16 +15,13 @@ ATL_OBJMAP_ENTRY ObjectMap[] = {{nullptr, nullptr, nullptr, 0}};
 
 // Shown for /? and /help, where administrators look first; docs/unattended.md has the rest.
 constexpr char kUsage[] =
-    "PLOTINST.exe\n"
-    "PLOTINST.exe /Install [/Port NAME] [/Log FILE]\n"
-    "PLOTINST.exe /Delete [/Log FILE]\n"
-    "The dialog, or the driver installed or removed without a window; "
-    "/Log appends one line per step.\n\n"
-    "Exit codes:\n"
-    "0 done, or nothing to do; 3010 done, a restart finishes it\n"
-    "350 restart first; 87 malformed command line\n"
-    "1796 no such port; 1223 dialog closed\n"
-    "other: the Windows error of the failed step";
+    "PLOTINST.exe  opens the dialog.\n"
+    "PLOTINST.exe /Install [/Port NAME] [/Log FILE]  installs the printer driver, no window.\n"
+    "PLOTINST.exe /Delete [/Log FILE]  removes it, no window.\n"
+    "/Log FILE appends one line per step.\n\n"
+    "Exit codes: 0 done or nothing to do; 3010 done, a restart finishes it; "
+    "350 restart first; 87 malformed command line; 1796 no such port; "
+    "1223 dialog closed; other: the Windows error of the failed step.";
 }  // namespace
 
 LONG CPLOTINSTModule::Lock() {

@@ -17,7 +17,7 @@
 # in a fresh Debian R root (scripts/fresh-root.sh), and prints its lanes
 # with these: so CI runs the suite on Debian 13's Wine 10 too.
 # --emulated-part: where the i686 lanes ran natively, a few end-to-end tests
-# of each program run once more under the emulator, in the win32 prefix,
+# of each program run once more under the emulator, in the win64 prefix,
 # so that CI runs both ways on any machine (EMULATE_I386=1 takes the
 # emulated way for every lane instead).
 set -euo pipefail
@@ -80,7 +80,8 @@ if [ "$PROBE_WOW64" = yes ] || [ "$PROBE_WIN32" = yes ]; then
     fi
   done
   if [ -n "$part" ]; then
-    [ "$PROBE_WIN32" = yes ] && kind=win32 name=$win32 || kind=win64 name=$wow64
+    # Emulated, a 64-bit prefix is the quicker: its own services run natively.
+    [ "$PROBE_WOW64" = yes ] && kind=win64 name=$wow64 || kind=win32 name=$win32
     LANE_RUN=1 run_emulated_part "$name, end-to-end part" "$kind" "$WINE32_LOADER" "$@" || failed=1
   fi
   skip_lane "$x86_64" "not needed: the shipped 32-bit programs ran here"

@@ -197,8 +197,7 @@ bool DeployPlugin(int majorVersion, bool is64BitEdition, DeployWait& wait) {
   return Fail(outcome);
 }
 
-unsigned long DeployPluginError(int majorVersion, bool is64BitEdition, DeployWait& wait,
-                                const DeployOptions& options) {
+unsigned long DeployPluginError(int majorVersion, bool is64BitEdition, DeployWait& wait, const DeployOptions& options) {
   // The key stays open for the whole deployment, as a claim on the host.
   UniqueHKey key;
   PluginPaths paths;
@@ -224,6 +223,5 @@ unsigned long DeployPluginError(int majorVersion, bool is64BitEdition, DeployWai
     return LastErrorOr(ERROR_GEN_FAILURE);
 
   // The new files are gone again before the outcome is known.
-  return PlaceFiles(paths, moduleSource.get(), bitmapSource.get(), wait, options.replaceHeldAtRestart,
-                    pendingDeletion);
+  return PlaceFiles(paths, moduleSource.get(), bitmapSource.get(), wait, options.replaceHeldAtRestart, pendingDeletion);
 }

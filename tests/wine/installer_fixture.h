@@ -33,9 +33,6 @@ inline constexpr PackageEntry kPackage[3] = {
     {"Data2.CAB", "VELTRAUI.dll", 3075},
 };
 
-// A box's first line: the program's own words, before the system's reason.
-inline std::string Headline(const std::string& box) { return box.substr(0, box.find('\n')); }
-
 // What a failure box says below its first line for an error.
 inline std::string Reason(DWORD error) {
   char text[512] = "";

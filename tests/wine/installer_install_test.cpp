@@ -389,36 +389,6 @@ TEST_F(InstallerInstall, LimitedTokenCarriesEachClickOutThroughOneElevatedStart)
   EXPECT_TRUE(noPackage.Close());
 }
 
-// The shield on Install and Delete is what tells a limited dialog from a full one.
-TEST_F(InstallerInstall, ShieldOnlyWithoutAdministratorRights) {
-  LimitedToken limited;
-  ASSERT_NE(limited.get(), nullptr);
-  Installer full, restricted;
-  ASSERT_TRUE(full.Open(m_work));
-  ASSERT_TRUE(restricted.Open(m_work, limited.get()));
-  for (Installer* installer : {&full, &restricted})
-    ::SetWindowPos(installer->Dialog(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
-  // Each in turn on top at the same place, painted whole.
-  auto shoot = [](HWND dialog) {
-    ::SetWindowPos(dialog, HWND_TOP, 10, 10, 0, 0, SWP_NOSIZE);
-    ::RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Shot shot;
-    WaitUntil([&] {
-      shot = ShootClient(dialog);
-      return shot.width > 0 && ::GetForegroundWindow() != nullptr;
-    });
-    return shot;
-  };
-  const Shot plain = shoot(full.Dialog());
-  const Shot shielded = shoot(restricted.Dialog());
-  const RECT install = ChildRect(full.Dialog(), ::GetDlgItem(full.Dialog(), IDC_INSTALL));
-  const RECT changes = BoxOfChanges(plain, shielded);
-  EXPECT_FALSE(::IsRectEmpty(&changes)) << "no shield drawn";
-  EXPECT_TRUE(changes.left >= install.left && changes.right <= install.right) << "changes outside the buttons' column";
-  EXPECT_TRUE(full.Close());
-  EXPECT_TRUE(restricted.Close());
-}
-
 }  // namespace
 
 // One run of the installer through many installations and removals: its

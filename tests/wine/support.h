@@ -84,6 +84,12 @@ std::string WindowText(HWND hwnd);
 HWND WaitForMessageBox(DWORD pid, const char* caption, HWND except = nullptr, DWORD timeoutMs = 30000);
 std::string MessageBoxText(HWND box);
 void PressOk(HWND box);
+// A failure box's first line, the program's own words; its reason follows
+// after a blank line.
+inline std::string Headline(const std::string& box) { return box.substr(0, box.find('\n')); }
+inline bool HasReason(const std::string& box) {
+  return box.find("\n\n") != std::string::npos && box.size() > Headline(box).size() + 2;
+}
 
 // Posts a click of a dialog button (a handler that shows a modal box must not
 // be sent, or the test would wait inside it).

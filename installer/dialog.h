@@ -12,6 +12,7 @@
 #include "package.h"
 #include "res/resource.h"
 #include "run_log.h"
+#include "silent_switches.h"
 #include "spooler.h"
 
 class CPLOTINSTDlg : public CDialog {
@@ -52,6 +53,16 @@ class CPLOTINSTDlg : public CDialog {
 
   void OnInstall();
   void OnDelete();
+  // A click on Install or Delete: carried out here, or, without
+  // administrator rights, by one elevated start of this program.
+  void OnInstallClicked();
+  void OnDeleteClicked();
+  // Asks the system once to start this program elevated for the click's
+  // course with the chosen model and port, shows the animation while it
+  // runs and its outcome as the click's own.
+  void ClickWithElevation(SilentCourse course);
+  // Install and Delete need an elevation request first (and show the shield).
+  bool m_needsRights = false;
   // Unscrambles a package file into a driver file. False, with no file left
   // at the destination and the failed call's error as the last error, when
   // the source cannot be read whole or the destination cannot be written.

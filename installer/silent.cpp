@@ -4,6 +4,8 @@
 #include <cwchar>
 
 #include "dialog.h"
+#include "elevation.h"
+#include "failure_text.h"
 #include "package.h"
 #include "port_filter.h"
 #include "restart_removal.h"
@@ -25,40 +27,6 @@ bool SpellAsListed(const wchar_t* requested, char (&name)[256]) {
   wchar_t back[256];
   const int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, back, 256);
   return n > 0 && std::wcscmp(back, requested) == 0 && IsPlausiblePortName(name);
-}
-
-// The port the dialog would preselect, or the one asked for exactly as the
-// spooler lists it. ERROR_UNKNOWN_PORT when no listed port is that one, or
-// the spooler's refusal to list its ports.
-DWORD ChoosePort(const wchar_t* requested, char (&port)[256], RunLog& log) {
-  port[0] = '\0';
-  char asked[256] = "";
-  if (requested != nullptr && !SpellAsListed(requested, asked)) {
-    log.Step(ERROR_UNKNOWN_PORT, "port asked for");
-    return ERROR_UNKNOWN_PORT;
-  }
-  char usbPortName[255] = "";
-  if (requested == nullptr) CPLOTINSTDlg::PlotterUsbPortName(usbPortName);
-  CPLOTINSTDlg::PortList list;
-  if (const DWORD error = CPLOTINSTDlg::ListPorts(usbPortName, list)) {
-    log.Step(error, "list the spooler's ports");
-    return error;
-  }
-  const char* chosen = nullptr;
-  if (requested == nullptr) {
-    if (!list.names.empty()) chosen = list.names[static_cast<size_t>(list.selected)];
-  } else {
-    for (const char* name : list.names)
-      if (std::strcmp(name, asked) == 0) chosen = name;
-  }
-  if (chosen == nullptr) {
-    log.Step(ERROR_UNKNOWN_PORT, "port %s", requested != nullptr ? asked : "to preselect");
-    return ERROR_UNKNOWN_PORT;
-  }
-  // Listed names are shorter than the list's entries.
-  std::memcpy(port, chosen, std::strlen(chosen) + 1);
-  log.Step(ERROR_SUCCESS, "port %s", port);
-  return ERROR_SUCCESS;
 }
 
 // Whether the model's driver is installed: 0, or the spooler's refusal to tell.
@@ -118,8 +86,44 @@ DWORD SilentDelete(RunLog& log) {
 
 }  // namespace
 
+DWORD ChoosePort(const wchar_t* requested, char (&port)[256], RunLog& log) {
+  port[0] = '\0';
+  char asked[256] = "";
+  if (requested != nullptr && !SpellAsListed(requested, asked)) {
+    log.Step(ERROR_UNKNOWN_PORT, "port asked for");
+    return ERROR_UNKNOWN_PORT;
+  }
+  char usbPortName[255] = "";
+  if (requested == nullptr) CPLOTINSTDlg::PlotterUsbPortName(usbPortName);
+  CPLOTINSTDlg::PortList list;
+  if (const DWORD error = CPLOTINSTDlg::ListPorts(usbPortName, list)) {
+    log.Step(error, "list the spooler's ports");
+    return error;
+  }
+  const char* chosen = nullptr;
+  if (requested == nullptr) {
+    if (!list.names.empty()) chosen = list.names[static_cast<size_t>(list.selected)];
+  } else {
+    for (const char* name : list.names)
+      if (std::strcmp(name, asked) == 0) chosen = name;
+  }
+  if (chosen == nullptr) {
+    log.Step(ERROR_UNKNOWN_PORT, "port %s", requested != nullptr ? asked : "to preselect");
+    return ERROR_UNKNOWN_PORT;
+  }
+  // Listed names are shorter than the list's entries.
+  std::memcpy(port, chosen, std::strlen(chosen) + 1);
+  log.Step(ERROR_SUCCESS, "port %s", port);
+  return ERROR_SUCCESS;
+}
+
 DWORD RunSilentCourse(const SilentSwitches& switches) {
   RunLog log;
   if (const DWORD error = StartSilentRun(switches, log)) return error;
+  // Windows would refuse a step part-way; nothing is begun without the rights.
+  if (!HoldsAdministratorRights()) {
+    log.Step(kElevationRequired, "this course needs administrator rights: run it elevated or as the system account");
+    return kElevationRequired;
+  }
   return switches.Course() == SilentCourse::Delete ? SilentDelete(log) : SilentInstall(switches.Port(), log);
 }

@@ -159,7 +159,7 @@ TEST_F(InstallerFaults, RefusedDriverFileFailsWithoutDriverPrinterOrTruncatedFil
       HoldFile(refused, "a stale driver file");
     const DriverFolders before = Snap();
 
-    EXPECT_EQ(installer.Click(IDC_INSTALL), "Add printer fail!");
+    EXPECT_EQ(Headline(installer.Click(IDC_INSTALL)), "Add printer fail!");
     EXPECT_FALSE(DriverRegistered(kEnvironment));
     EXPECT_FALSE(DriverRegistered(kOwnEnvironment));
     EXPECT_FALSE(PrinterExists());

@@ -33,6 +33,15 @@ inline constexpr PackageEntry kPackage[3] = {
     {"Data2.CAB", "VELTRAUI.dll", 3075},
 };
 
+// What a failure box says below its first line for an error.
+inline std::string Reason(DWORD error) {
+  char text[512] = "";
+  DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                             sizeof text, nullptr);
+  while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ')) text[--n] = '\0';
+  return "\n\n" + std::string(text) + " (" + std::to_string(error) + ")";
+}
+
 inline std::string Exe() { return WinPath(PLOTINST_EXE_UNIX); }
 
 inline std::string DriverDirectory(const char* environment) {
@@ -91,8 +100,10 @@ inline void DeletePrinterIfAny() {
 // The installer's dialog in its own process, started in a working directory.
 class Installer {
  public:
-  bool Open(const std::string& cwd) {
-    if (!m_process.Start(Exe(), "\"" + Exe() + "\"", cwd)) return false;
+  // With a token (LimitedToken) as a double-click under User Account
+  // Control; with a job, which counts the processes it starts.
+  bool Open(const std::string& cwd, HANDLE token = nullptr, HANDLE job = nullptr) {
+    if (!m_process.Start(Exe(), "\"" + Exe() + "\"", cwd, token, job)) return false;
     m_dialog = WaitForDialog(m_process.Id(), kCaption);
     return m_dialog != nullptr;
   }

@@ -269,7 +269,8 @@ TEST_F(InstallerInstall, MissingOrUnreadablePackageFailsWithoutDriver) {
   {
     Installer installer;
     ASSERT_TRUE(installer.Open(m_empty));
-    EXPECT_EQ(installer.Click(IDC_INSTALL), "Add printer fail!");
+    // The box says why, in the system's words.
+    EXPECT_EQ(installer.Click(IDC_INSTALL), "Add printer fail!" + Reason(ERROR_FILE_NOT_FOUND));
     EXPECT_TRUE(Shows(installer.Dialog(), State::NotInstalled));
     EXPECT_FALSE(DriverRegistered(kEnvironment));
     EXPECT_FALSE(ReadPrinter().exists);
@@ -287,7 +288,7 @@ TEST_F(InstallerInstall, MissingOrUnreadablePackageFailsWithoutDriver) {
     const std::string message = opened ? installer.Click(IDC_INSTALL) : "<no dialog>";
     ::CloseHandle(lock);
     ASSERT_TRUE(opened);
-    EXPECT_EQ(message, "Add printer fail!");
+    EXPECT_EQ(message, "Add printer fail!" + Reason(ERROR_SHARING_VIOLATION));
     EXPECT_TRUE(Shows(installer.Dialog(), State::NotInstalled));
     EXPECT_FALSE(DriverRegistered(kEnvironment));
     EXPECT_FALSE(ReadPrinter().exists);
@@ -303,7 +304,7 @@ TEST_F(InstallerInstall, RefusedPrinterFailsAfterRegisteringTheDriver) {
   Installer installer;
   ASSERT_TRUE(installer.Open(m_work));
   ASSERT_TRUE(installer.SelectPort(kComPort));
-  EXPECT_EQ(installer.Click(IDC_INSTALL), "Add printer fail!");
+  EXPECT_EQ(Headline(installer.Click(IDC_INSTALL)), "Add printer fail!");
   EXPECT_TRUE(Shows(installer.Dialog(), State::NotInstalled));
   EXPECT_TRUE(DriverRegistered(kEnvironment));
   ExpectDriverFiles("");
@@ -321,12 +322,71 @@ TEST_F(InstallerInstall, UnremovableDriverFailsAndKeepsItsFiles) {
 
   // Denied deletion, the spooler cannot remove the driver.
   ASSERT_TRUE(DenyKeyRights(kDriverKey, DELETE));
-  EXPECT_EQ(installer.Click(IDC_DELETE), "Delete printer driver fail!");
+  EXPECT_EQ(Headline(installer.Click(IDC_DELETE)), "Delete printer driver fail!");
   EXPECT_TRUE(Shows(dialog, State::Installed));
   ExpectDriverFiles("");
   ExpectDriverFiles("\\3");
   EXPECT_TRUE(FileExists(PlotsvcPath()));
   EXPECT_TRUE(installer.Close());
+}
+
+// The processes ever started in the job, the dialog's own included.
+DWORD ProcessesStarted(HANDLE job) {
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+  if (!::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info, nullptr)) return 0;
+  return info.TotalProcesses;
+}
+
+// Started as a double-click under User Account Control: each click is
+// carried out by exactly one more process of the program, and the dialog
+// shows its outcome as its own; a port gone since the click, or a working
+// folder with no package, fail with the reason and change nothing.
+TEST_F(InstallerInstall, LimitedTokenCarriesEachClickOutThroughOneElevatedStart) {
+  LimitedToken limited;
+  ASSERT_NE(limited.get(), nullptr);
+  UniqueKernelHandle job(::CreateJobObjectA(nullptr, nullptr));
+  ASSERT_TRUE(job);
+  ASSERT_TRUE(WriteFileBytes(PlotsvcPath(), "plotsvc stand-in"));
+  Installer installer;
+  ASSERT_TRUE(installer.Open(m_work, limited.get(), job.get()));
+  HWND dialog = installer.Dialog();
+  ASSERT_TRUE(installer.SelectPort(kComPort));
+  ASSERT_EQ(ProcessesStarted(job.get()), 1u);
+
+  EXPECT_EQ(installer.Click(IDC_INSTALL), "Install success!");
+  EXPECT_TRUE(WaitUntil([&] { return Shows(dialog, State::Installed); }));
+  EXPECT_EQ(ProcessesStarted(job.get()), 2u);
+  EXPECT_EQ(ReadPrinter().port, kComPort);
+  ExpectDriverFiles("\\3");
+  EXPECT_EQ(PortValue(kComPort), "38400,o,8,1,p");
+
+  EXPECT_EQ(installer.Click(IDC_DELETE), "Delete success!");
+  EXPECT_TRUE(WaitUntil([&] { return Shows(dialog, State::NotInstalled); }));
+  EXPECT_EQ(ProcessesStarted(job.get()), 3u);
+  EXPECT_FALSE(DriverRegistered(kEnvironment));
+  ExpectNoDriverFiles("");
+  EXPECT_FALSE(FileExists(PlotsvcPath()));
+
+  // The port the user chose is gone before the elevated start looks.
+  const SpoolerState before = ReadSpoolerState();
+  ASSERT_TRUE(installer.SelectPort(kUsbPort));
+  DeleteValue(HKEY_LOCAL_MACHINE, kPortsKey, kUsbPort);
+  const SpoolerState withoutPort = ReadSpoolerState();
+  EXPECT_EQ(installer.Click(IDC_INSTALL), "Add printer fail!" + Reason(ERROR_UNKNOWN_PORT));
+  EXPECT_EQ(ReadSpoolerState(), withoutPort);
+  ExpectNoDriverFiles("");
+  EXPECT_TRUE(Shows(dialog, State::NotInstalled));
+  EXPECT_EQ(ProcessesStarted(job.get()), 4u);
+  ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kPortsKey, kUsbPort, ""));
+  EXPECT_EQ(ReadSpoolerState(), before);
+  EXPECT_TRUE(installer.Close());
+
+  Installer noPackage;
+  ASSERT_TRUE(noPackage.Open(m_empty, limited.get()));
+  EXPECT_EQ(noPackage.Click(IDC_INSTALL), "Add printer fail!" + Reason(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(ReadSpoolerState(), before);
+  ExpectNoDriverFiles("");
+  EXPECT_TRUE(noPackage.Close());
 }
 
 }  // namespace
@@ -763,4 +823,31 @@ TEST_F(InstallerInstall, BlankFrameLiesBesideTheButtonsAndOnNoControl) {
     }
   }
   EXPECT_TRUE(installer.Close());
+}
+
+// Unattended with a limited token: 740 before anything changes, said on one
+// line of the log; the same courses with the full token as always.
+TEST_F(InstallerInstall, LimitedTokenUnattendedCoursesEndWith740) {
+  LimitedToken limited;
+  ASSERT_NE(limited.get(), nullptr);
+  const std::string exe = "\"" + Exe() + "\" ";
+  const std::string log = m_work + "\\limited.log";
+  ::CreateDirectoryA((m_driverDir + "\\3").c_str(), nullptr);
+  const SpoolerState before = ReadSpoolerState();
+  const FolderSnapshot filesBefore = FolderSnapshot::Take(m_driverDir);
+  EXPECT_EQ(RunWithoutAnyWindow(Exe(), exe + "/Install /Port COM87: /Log \"" + log + "\"", m_work, limited.get()), 740);
+  const std::vector<std::string> lines = LogLines(log);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(
+      LineIs(lines[0], "this course needs administrator rights: run it elevated or as the system account", 740));
+  EXPECT_EQ(ReadSpoolerState(), before);
+  EXPECT_TRUE(Unchanged(filesBefore, FolderSnapshot::Take(m_driverDir)));
+
+  ASSERT_EQ(RunWithoutAnyWindow(Exe(), exe + "/Install /Port COM87:", m_work), 0);
+  const SpoolerState installed = ReadSpoolerState();
+  EXPECT_EQ(RunWithoutAnyWindow(Exe(), exe + "/Delete", m_work, limited.get()), 740);
+  EXPECT_EQ(ReadSpoolerState(), installed);
+  ExpectDriverFiles("");
+  EXPECT_EQ(RunWithoutAnyWindow(Exe(), exe + "/Delete", m_work), 0);
+  ::DeleteFileA(log.c_str());
 }

@@ -769,11 +769,11 @@ TEST_F(InstallerInstall, PackagesOfEachMachine) {
   ExpectNoDriverFiles("");
   EXPECT_FALSE(PrinterExists());
   const std::vector<std::string> lines = LogLines(log);
-  ASSERT_EQ(lines.size(), 9u);
+  ASSERT_EQ(lines.size(), 8u);
   EXPECT_TRUE(LineIs(lines[1], "driver directory \"" + ownDir + "\"", 0));
   EXPECT_TRUE(LineIs(lines[5], "add printer driver \"Marlo Cutter\"", 0));
   EXPECT_TRUE(LineIs(lines[6], "add printer \"Marlo Cutter\" on USB087", static_cast<DWORD>(installed)));
-  EXPECT_TRUE(LineIs(lines[8], "install", static_cast<DWORD>(installed)));
+  EXPECT_TRUE(LineIs(lines[7], "install", static_cast<DWORD>(installed)));
   ::DeleteFileA(log.c_str());
   {
     Installer installer;
@@ -781,18 +781,19 @@ TEST_F(InstallerInstall, PackagesOfEachMachine) {
     EXPECT_TRUE(Shows(installer.Dialog(), State::Installed));
     EXPECT_TRUE(installer.Close());
   }
-  // Wine refuses the removal of a "Windows x64" driver to a 32-bit process
-  // (87); what is left is that registration and the files it names. With
-  // the registration gone as on Windows, the files and the native system
-  // folder's plotsvc.dll go; this program's (SysWOW64) is the x86 driver's.
-  EXPECT_EQ(run("/Delete"), ERROR_INVALID_PARAMETER);
-  ExpectDriverFiles("", ownDir);
-  DeleteTree(HKEY_LOCAL_MACHINE, kOwnDriverKey);
-  ASSERT_FALSE(DriverRegistered(kOwnEnvironment));
+  // Removed from "Windows x64", with its files and the native system
+  // folder's plotsvc.dll; this program's (SysWOW64) is the x86 driver's.
   ASSERT_TRUE(WriteFileBytes(NativePlotsvcPath(), "plotsvc stand-in"));
-  EXPECT_EQ(run("/Delete"), 0);
+  ASSERT_TRUE(WriteFileBytes(PlotsvcPath(), "x86 plotsvc stand-in"));
+  EXPECT_EQ(run("/Delete /Log \"" + log + "\""), 0);
+  EXPECT_FALSE(DriverRegistered(kOwnEnvironment));
   for (const PackageEntry& entry : kPackage) EXPECT_FALSE(FileExists(ownDir + "\\" + entry.driverFile));
   EXPECT_FALSE(FileExists(NativePlotsvcPath()));
+  EXPECT_TRUE(FileExists(PlotsvcPath()));
+  const std::vector<std::string> removal = LogLines(log);
+  ASSERT_FALSE(removal.empty());
+  EXPECT_TRUE(LineIs(removal[1], "delete printer driver \"Marlo Cutter\" for Windows x64", 0));
+  ::DeleteFileA(log.c_str());
 
   // An x86 driver an older installer left: shown installed, and removed.
   WritePackage(IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_I386);

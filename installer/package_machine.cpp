@@ -8,8 +8,8 @@ namespace {
 
 // The machine of a package file's unscrambled start.
 Machine PackageFileMachine(const char* path) {
-  UniqueFile in(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr));
+  UniqueFile in(
+      ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!in) return Machine::None;
   unsigned char head[kPeHeadSize];
   DWORD read = 0;

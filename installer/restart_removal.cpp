@@ -84,5 +84,6 @@ bool NativeSystemFilePath(const char* name, char (&path)[512], char (&restartNam
   const UINT w = ::GetSystemWindowsDirectoryA(windows, sizeof windows);
   const UINT s = ::GetSystemDirectoryA(system, sizeof system);
   if (w == 0 || w >= sizeof windows || s == 0 || s >= sizeof system) return false;
-  return JoinPath(path, sizeof path, windows, "\\Sysnative", name) && JoinPath(restartName, sizeof restartName, system, name);
+  return JoinPath(path, sizeof path, windows, "\\Sysnative", name) &&
+         JoinPath(restartName, sizeof restartName, system, name);
 }

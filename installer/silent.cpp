@@ -96,7 +96,8 @@ DWORD SilentInstall(const wchar_t* requestedPort, RunLog& log) {
     log.Step(ERROR_SUCCESS, "printer driver \"%s\" already installed, nothing to do", kModelName);
     return ERROR_SUCCESS;
   }
-  const CPLOTINSTDlg::StepsResult result = CPLOTINSTDlg::InstallModel(kModelName, ModelFilesAt(0), port, true, fit, log);
+  const CPLOTINSTDlg::StepsResult result =
+      CPLOTINSTDlg::InstallModel(kModelName, ModelFilesAt(0), port, true, fit, log);
   log.Step(result.error, "install");
   return result.error;
 }

@@ -203,8 +203,9 @@ class InstallerInstall : public ::testing::Test {
   // The three driver files in the folder equal the stand-ins byte for byte.
   void ExpectDriverFiles(const char* subfolder, const std::string& directory = "") {
     for (int i = 0; i < 3; ++i) {
-      const std::string bytes = ReadFileBytes(
-          directory.empty() ? DriverFile(subfolder, kPackage[i]) : directory + subfolder + "\\" + kPackage[i].driverFile);
+      const std::string bytes =
+          ReadFileBytes(directory.empty() ? DriverFile(subfolder, kPackage[i])
+                                          : directory + subfolder + "\\" + kPackage[i].driverFile);
       EXPECT_EQ(bytes.size(), m_standIn[i].size()) << subfolder << kPackage[i].driverFile;
       EXPECT_TRUE(bytes == m_standIn[i]) << subfolder << kPackage[i].driverFile;
     }
@@ -714,8 +715,10 @@ TEST_F(InstallerInstall, PackagesOfEachMachine) {
     WORD driver, config;
     std::string first, second;  // the box's two lines
   } packages[] = {
-      {IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_I386, "This driver package is for 32-bit Windows (x86)," + runs, use},
-      {IMAGE_FILE_MACHINE_AMD64, IMAGE_FILE_MACHINE_AMD64, "This driver package is for 64-bit Windows (x64)," + runs, use},
+      {IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_I386, "This driver package is for 32-bit Windows (x86)," + runs,
+       use},
+      {IMAGE_FILE_MACHINE_AMD64, IMAGE_FILE_MACHINE_AMD64, "This driver package is for 64-bit Windows (x64)," + runs,
+       use},
       {IMAGE_FILE_MACHINE_ARM64, 0, "This driver package is for Windows on ARM (ARM64)," + runs, use},
       {system, IMAGE_FILE_MACHINE_ARM64,
        "This driver package cannot be installed: its driver is for " + systemWindows +

@@ -71,13 +71,3 @@ TEST(Machine, PackagesFitTheirOwnWindowsOnly) {
   RefusalText(text, 8, x64, x86, x64);
   EXPECT_STREQ(text, "This dr");
 }
-
-TEST(Machine, RemovalLooksInTheNativeEnvironmentThenTheX86One) {
-  const Environments x64 = RemovalEnvironments(Machine::X64);
-  ASSERT_EQ(x64.count, 2);
-  EXPECT_STREQ(x64.names[0], "Windows x64");
-  EXPECT_STREQ(x64.names[1], "Windows NT x86");
-  EXPECT_EQ(RemovalEnvironments(Machine::X86).count, 1);
-  EXPECT_STREQ(RemovalEnvironments(Machine::None).names[0], "Windows NT x86");
-  EXPECT_STREQ(RemovalEnvironments(Machine::Arm64).names[0], "Windows ARM64");
-}

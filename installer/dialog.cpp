@@ -101,8 +101,16 @@ int CPLOTINSTDlg::IsDriverInstalled(const char* name) {
 }
 
 DWORD CPLOTINSTDlg::FindDriver(const char* name, bool& installed) {
+  const Environments environments = RemovalEnvironments(SystemMachine());
+  for (int i = 0; i < environments.count; ++i)
+    if (const DWORD error = FindDriverIn(environments.names[i], name, installed); error != ERROR_SUCCESS || installed)
+      return error;
+  return ERROR_SUCCESS;
+}
+
+DWORD CPLOTINSTDlg::FindDriverIn(const char* environment, const char* name, bool& installed) {
   installed = false;
-  const spooler::Records<DRIVER_INFO_1A> drivers = spooler::EnumDrivers();
+  const spooler::Records<DRIVER_INFO_1A> drivers = spooler::EnumDrivers(environment);
   for (const DRIVER_INFO_1A& driver : drivers) {
     if (driver.pName != nullptr && std::strcmp(driver.pName, name) == 0) installed = true;
   }

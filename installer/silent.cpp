@@ -7,6 +7,7 @@
 #include "elevation.h"
 #include "failure_text.h"
 #include "package.h"
+#include "package_machine.h"
 #include "port_filter.h"
 #include "restart_removal.h"
 #include "run_log.h"
@@ -29,9 +30,11 @@ bool SpellAsListed(const wchar_t* requested, char (&name)[256]) {
   return n > 0 && std::wcscmp(back, requested) == 0 && IsPlausiblePortName(name);
 }
 
-// Whether the model's driver is installed: 0, or the spooler's refusal to tell.
-DWORD FindModelDriver(bool& installed, RunLog& log) {
-  const DWORD error = CPLOTINSTDlg::FindDriver(kModelName, installed);
+// Whether the model's driver is installed, in the environment given or (for
+// none) in any removal looks in: 0, or the spooler's refusal to tell.
+DWORD FindModelDriver(const PackageFit* fit, bool& installed, RunLog& log) {
+  const DWORD error = fit != nullptr ? CPLOTINSTDlg::FindDriverIn(fit->environment, kModelName, installed)
+                                     : CPLOTINSTDlg::FindDriver(kModelName, installed);
   if (error != ERROR_SUCCESS) log.Step(error, "list the printer drivers");
   return error;
 }
@@ -39,13 +42,17 @@ DWORD FindModelDriver(bool& installed, RunLog& log) {
 DWORD SilentInstall(const wchar_t* requestedPort, RunLog& log) {
   char port[256];
   if (const DWORD error = ChoosePort(requestedPort, port, log)) return error;
+  // Installed or not, a package that does not fit this Windows is refused;
+  // installed means installed for the environment the package is for.
+  const PackageFit fit = ReadPackageFit();
   bool installed = false;
-  if (const DWORD error = FindModelDriver(installed, log)) return error;
+  if (fit.fits)
+    if (const DWORD error = FindModelDriver(&fit, installed, log)) return error;
   if (installed) {
     // Installed, but a removal left one of its files to the restart, which
     // would take it from the driver: that is not nothing to do.
     char directory[256], pending[512];
-    if (!spooler::GetDriverDirectory(directory)) {
+    if (!spooler::GetDriverDirectory(fit.environment, directory)) {
       const DWORD error = LastErrorOr(ERROR_PATH_NOT_FOUND);
       log.Step(error, "driver directory");
       return error;
@@ -57,7 +64,8 @@ DWORD SilentInstall(const wchar_t* requestedPort, RunLog& log) {
     log.Step(ERROR_SUCCESS, "printer driver \"%s\" already installed, nothing to do", kModelName);
     return ERROR_SUCCESS;
   }
-  const CPLOTINSTDlg::StepsResult result = CPLOTINSTDlg::InstallModel(kModelName, ModelFilesAt(0), port, true, log);
+  const CPLOTINSTDlg::StepsResult result =
+      CPLOTINSTDlg::InstallModel(kModelName, ModelFilesAt(0), port, true, fit, log);
   log.Step(result.error, "install");
   return result.error;
 }
@@ -68,7 +76,7 @@ DWORD SilentInstall(const wchar_t* requestedPort, RunLog& log) {
 // restart.
 DWORD SilentDelete(RunLog& log) {
   bool installed = false;
-  if (const DWORD error = FindModelDriver(installed, log)) return error;
+  if (const DWORD error = FindModelDriver(nullptr, installed, log)) return error;
   CPLOTINSTDlg::StepsResult result;
   if (installed) {
     result = CPLOTINSTDlg::RemoveModel(kModelName, ModelFilesAt(0), log);

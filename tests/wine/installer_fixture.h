@@ -58,13 +58,29 @@ inline std::string PlotsvcPath() {
   return std::string(dir) + "\\plotsvc.dll";
 }
 
-// Bytes that differ from file to file and from chunk to chunk.
-inline std::string StandIn(size_t size, unsigned seed) {
+// The native system folder's plotsvc.dll, as a 32-bit process reaches it
+// under WoW64.
+inline std::string NativePlotsvcPath() {
+  char dir[MAX_PATH] = "";
+  ::GetSystemWindowsDirectoryA(dir, sizeof dir);
+  return std::string(dir) + "\\Sysnative\\plotsvc.dll";
+}
+
+// Bytes that differ from file to file and from chunk to chunk. Given a
+// machine type, they start as a PE image of that machine does ("MZ", the PE
+// header at 0x80, its machine field); the rest stays random, so that no
+// loader takes the file for an image it could load.
+inline std::string StandIn(size_t size, unsigned seed, WORD machine = 0) {
   std::string bytes(size, '\0');
   unsigned x = seed * 2654435761u + 1;
   for (char& c : bytes) {
     x = x * 1103515245u + 12345u;
     c = static_cast<char>(x >> 16);
+  }
+  if (machine != 0 && size >= 0x86) {
+    bytes.replace(0, 2, "MZ");
+    bytes.replace(0x3C, 4, std::string("\x80\0\0\0", 4));
+    bytes.replace(0x80, 6, std::string("PE\0\0", 4) + char(machine & 0xFF) + char(machine >> 8));
   }
   return bytes;
 }

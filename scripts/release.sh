@@ -85,7 +85,10 @@ for exe in build/windows/installer/PLOTINST.exe build/windows/deployer/AddonDepl
     cp -- "$exe" "$staging/"
   fi
 done
-build/host/tests/host/cabpack "${inputs[0]}" "${inputs[1]}" "${inputs[2]}" "$staging"
+# Says which Windows the package is for, and refuses a driver and a
+# configuration DLL built for different ones.
+build/host/tests/host/cabpack "${inputs[0]}" "${inputs[1]}" "${inputs[2]}" "$staging" ||
+  fail "the driver package could not be made (see above); nothing was written"
 cp -- "${inputs[3]}" "$staging/Marlotrim32.cpg"
 cp -- "${inputs[4]}" "$staging/Marlotrim64.cpg"
 cp -- "${inputs[5]}" "$staging/Marlotrim.bmp"

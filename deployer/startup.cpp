@@ -1,9 +1,10 @@
 // The courses of the deployer's process: registration switches, automation
 // starts and the ordinary start, each ending when the dialog closes.
+#include "app.h"
+
 #include <commctrl.h>
 
 #include "afxdisp.h"
-#include "app.h"
 #include "dialog.h"
 #include "registration.h"
 #include "res/resource.h"

@@ -114,7 +114,7 @@ TEST(InstallerStart, EmbeddingAndAutomationStayWithoutWindowUntilQuit) {
 }
 
 // The programs are built without exceptions: a failed allocation, a broken
-// library check, or any other way into abort() or std::terminate ends the
+// library check, a pure or deleted virtual call or std::terminate ends the
 // process at once with a code a setup package can read, and without the
 // runtime's message box that no one would answer. A run's open log gets one
 // line saying why.
@@ -133,7 +133,6 @@ TEST(InstallerStart, RuntimeFailuresEndTheProgramWithACodeAndNoWindow) {
       {"call", ERROR_INTERNAL_ERROR, "a check of the C++ library failed"},
       {"pure", ERROR_INTERNAL_ERROR, "a pure virtual function called"},
       {"deleted", ERROR_INTERNAL_ERROR, "a deleted virtual function called"},
-      {"optional", ERROR_INTERNAL_ERROR, "aborted"},
       {"terminate", ERROR_INTERNAL_ERROR, "std::terminate called"},
       {"nothrow", 0, nullptr},
   };

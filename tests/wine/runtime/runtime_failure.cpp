@@ -1,7 +1,7 @@
 // Provokes one of the C++ runtime's failures, built as the programs are
 // (without exceptions, with their failure paths), so that a test sees how
 // such a failure ends a program, and what its log then says.
-//   runtime_failure.exe new|length|call|nothrow|pure|deleted|optional|terminate [LOG]
+//   runtime_failure.exe new|length|call|nothrow|pure|deleted|terminate [LOG]
 #include <windows.h>
 
 #include <cstdint>
@@ -9,7 +9,6 @@
 #include <exception>
 #include <functional>
 #include <new>
-#include <optional>
 #include <vector>
 
 #include "run_log.h"
@@ -44,8 +43,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   // removes a visible call of a pure one, and none of a deleted one compiles.
   if (Is(commandLine, "pure")) __cxa_pure_virtual();
   if (Is(commandLine, "deleted")) __cxa_deleted_virtual();
-  // Without exceptions, the header's throw is the compiler's abort().
-  if (Is(commandLine, "optional")) return std::optional<int>().value();
   if (Is(commandLine, "terminate")) std::terminate();
   // The nothrow form answers with null, as it must; the process goes on.
   if (Is(commandLine, "nothrow")) {

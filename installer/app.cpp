@@ -1,6 +1,7 @@
 #include "app.h"
 
 #include "dialog.h"
+#include "elevation.h"
 #include "res/resource.h"
 #include "silent.h"
 #include "switch_scan.h"
@@ -29,6 +30,9 @@ BEGIN_MESSAGE_MAP(CPLOTINSTApp, CWinApp)
 END_MESSAGE_MAP()
 
 BOOL CPLOTINSTApp::InitInstance() {
+  // Started by the dialog's elevation request: that click only, before any
+  // other switch could be read into its values.
+  if (RunRelaunchedClick(::GetCommandLineW(), m_exitCode)) return FALSE;
   if (!InitComServer()) return FALSE;
   AfxEnableControlContainer();
 

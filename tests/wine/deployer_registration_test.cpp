@@ -24,6 +24,23 @@ namespace {
   if (!ReadValue(HKEY_CLASSES_ROOT, std::string(kTypeLibKey) + "\\0\\win32", "", typeLibPath) ||
       typeLibPath.c_str() != box.Exe())
     return ::testing::AssertionFailure() << "type library: " << typeLibPath;
+  // For the elevation moniker: enabled, and named through the program's string table.
+  std::string enabled, name;
+  DWORD type = 0;
+  const std::string elevation = std::string(kClsidKey) + "\\Elevation";
+  if (!ReadValue(HKEY_CLASSES_ROOT, elevation, "Enabled", enabled, &type) || type != REG_DWORD ||
+      enabled != std::string("\1\0\0\0", 4))
+    return ::testing::AssertionFailure() << "Elevation\\Enabled";
+  if (!ReadValue(HKEY_CLASSES_ROOT, elevation, "LocalizedString", name) || name.c_str() != "@" + box.Exe() + ",-101")
+    return ::testing::AssertionFailure() << "Elevation\\LocalizedString: " << name;
+  // What the consent prompt would show: the string the entry points to.
+  char shown[128] = "";
+  if (HMODULE program = ::LoadLibraryExA(box.Exe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
+    ::LoadStringA(program, 101, shown, sizeof shown);
+    ::FreeLibrary(program);
+  }
+  if (std::string(shown).find("AddonDeploy") == std::string::npos)
+    return ::testing::AssertionFailure() << "the name shown for elevation: " << shown;
   return ::testing::AssertionSuccess();
 }
 

@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include <aclapi.h>
+
 #include <cstdio>
 
 bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs) {
@@ -58,12 +59,39 @@ bool Started(BOOL created) {
 }
 }  // namespace
 
-bool ChildProcess::Start(const std::string& exe, const std::string& commandLine, const std::string& cwd) {
+LimitedToken::LimitedToken() {
+  HANDLE own = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &own)) return;
+  TOKEN_LINKED_TOKEN linked{};
+  DWORD size = 0;
+  if (::GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size)) {
+    ::DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary, &m_token);
+    ::CloseHandle(linked.LinkedToken);
+  }
+  ::CloseHandle(own);
+}
+
+LimitedToken::~LimitedToken() {
+  if (m_token) ::CloseHandle(m_token);
+}
+
+bool ChildProcess::Start(const std::string& exe, const std::string& commandLine, const std::string& cwd, HANDLE token,
+                         HANDLE job) {
   STARTUPINFOA si{};
   si.cb = sizeof si;
   std::string cmd = commandLine;
-  return Started(::CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                  cwd.empty() ? nullptr : cwd.c_str(), &si, &m_pi));
+  const DWORD flags = job ? CREATE_SUSPENDED : 0;
+  const char* dir = cwd.empty() ? nullptr : cwd.c_str();
+  const BOOL created =
+      token ? ::CreateProcessAsUserA(token, exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, flags, nullptr, dir, &si,
+                                     &m_pi)
+            : ::CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, flags, nullptr, dir, &si, &m_pi);
+  if (!Started(created)) return false;
+  if (job && (!::AssignProcessToJobObject(job, m_pi.hProcess) || ::ResumeThread(m_pi.hThread) == DWORD(-1))) {
+    std::fprintf(stderr, "the program could not be put in its job: %lu\n", ::GetLastError());
+    return false;
+  }
+  return true;
 }
 
 bool ChildProcess::Start(const std::wstring& exe, const std::wstring& commandLine, const std::wstring& cwd) {
@@ -84,9 +112,7 @@ DWORD ChildProcess::ExitCode() const {
   return code;
 }
 
-bool ChildProcess::Running() const {
-  return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
-}
+bool ChildProcess::Running() const { return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT; }
 
 namespace {
 struct EnumState {
@@ -142,9 +168,9 @@ long RunToEndWithoutAnyWindow(const ChildProcess& p) {
 }
 }  // namespace
 
-long RunWithoutAnyWindow(const std::string& exe, const std::string& commandLine, const std::string& cwd) {
+long RunWithoutAnyWindow(const std::string& exe, const std::string& commandLine, const std::string& cwd, HANDLE token) {
   ChildProcess p;
-  return p.Start(exe, commandLine, cwd) ? RunToEndWithoutAnyWindow(p) : -1;
+  return p.Start(exe, commandLine, cwd, token) ? RunToEndWithoutAnyWindow(p) : -1;
 }
 
 long RunWithoutAnyWindow(const std::wstring& exe, const std::wstring& commandLine, const std::wstring& cwd) {
@@ -154,8 +180,7 @@ long RunWithoutAnyWindow(const std::wstring& exe, const std::wstring& commandLin
 
 std::string WindowText(HWND hwnd) {
   char text[1024] = "";
-  ::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
-                        nullptr);
+  ::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
   return text;
 }
 
@@ -272,13 +297,58 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes) {
   HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                  written == bytes.size();
+  const bool ok =
+      ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
   ::CloseHandle(file);
   return ok;
 }
 
 bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+namespace {
+const char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+}  // namespace
+
+std::wstring PendingOperations() {
+  std::wstring list;
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return list;
+  DWORD size = 0;
+  if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+    list.resize(size / sizeof(wchar_t));
+    if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(list.data()),
+                           &size) != ERROR_SUCCESS)
+      list.clear();
+  }
+  ::RegCloseKey(key);
+  return list;
+}
+
+bool PendingDeletion(const std::string& path) {
+  wchar_t wide[MAX_PATH] = L"";
+  ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+  return PendingOperations().find(L"\\??\\" + std::wstring(wide) + std::wstring(2, L'\0')) != std::wstring::npos;
+}
+
+void RestorePendingOperations(const std::wstring& list) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+  if (list.empty())
+    ::RegDeleteValueW(key, L"PendingFileRenameOperations");
+  else
+    ::RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(list.data()),
+                     static_cast<DWORD>(list.size() * sizeof(wchar_t)));
+  ::RegCloseKey(key);
+}
+
+bool RunRestartStep() {
+  BOOL wow64 = FALSE;
+  char windows[MAX_PATH] = "";
+  if (!::IsWow64Process(::GetCurrentProcess(), &wow64) || ::GetWindowsDirectoryA(windows, MAX_PATH) == 0) return false;
+  const std::string wineboot = std::string(windows) + (wow64 ? "\\sysnative" : "\\system32") + "\\wineboot.exe";
+  ChildProcess restart;
+  return restart.Start(wineboot, "\"" + wineboot + "\" -r") && restart.WaitExit();
+}
 
 std::string ComboEntryText(HWND dialog, int id, int index) {
   HWND combo = ::GetDlgItem(dialog, id);

@@ -22,6 +22,21 @@ std::string UniqueName(const char* stem);
 // the lane decides and not the build of this test.
 bool WindowsIs64Bit();
 
+// The limited half of this process's token as a primary token, the token a
+// double-click gets under User Account Control (Wine gives every process the
+// full one). Owns it; null where the system has no linked token.
+class LimitedToken {
+ public:
+  LimitedToken();
+  LimitedToken(const LimitedToken&) = delete;
+  LimitedToken& operator=(const LimitedToken&) = delete;
+  ~LimitedToken();
+  HANDLE get() const { return m_token; }
+
+ private:
+  HANDLE m_token = nullptr;
+};
+
 class ChildProcess {
  public:
   ChildProcess() = default;
@@ -29,8 +44,11 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
   ~ChildProcess();  // terminates the process if it still runs
 
-  // commandLine includes the program; cwd empty for the test's own.
-  bool Start(const std::string& exe, const std::string& commandLine, const std::string& cwd = "");
+  // commandLine includes the program; cwd empty for the test's own. With a
+  // token, the process runs with it (CreateProcessAsUser); with a job, it
+  // is in the job before its first instruction.
+  bool Start(const std::string& exe, const std::string& commandLine, const std::string& cwd = "",
+             HANDLE token = nullptr, HANDLE job = nullptr);
   // The same through CreateProcessW, for text the code page cannot spell.
   bool Start(const std::wstring& exe, const std::wstring& commandLine, const std::wstring& cwd = L"");
   bool WaitExit(DWORD timeoutMs = 15000);
@@ -51,7 +69,8 @@ bool EndsWithoutShowingWindow(const ChildProcess& p);
 
 // Runs the program to its end; its exit code, or -1 when it did not end in
 // time or had a top-level window of any kind, shown or not, meanwhile.
-long RunWithoutAnyWindow(const std::string& exe, const std::string& commandLine, const std::string& cwd = "");
+long RunWithoutAnyWindow(const std::string& exe, const std::string& commandLine, const std::string& cwd = "",
+                         HANDLE token = nullptr);
 long RunWithoutAnyWindow(const std::wstring& exe, const std::wstring& commandLine, const std::wstring& cwd = L"");
 
 // Top-level windows of a process, of a window class (or any when null).
@@ -65,6 +84,12 @@ std::string WindowText(HWND hwnd);
 HWND WaitForMessageBox(DWORD pid, const char* caption, HWND except = nullptr, DWORD timeoutMs = 30000);
 std::string MessageBoxText(HWND box);
 void PressOk(HWND box);
+// A failure box's first line, the program's own words; its reason follows
+// after a blank line.
+inline std::string Headline(const std::string& box) { return box.substr(0, box.find('\n')); }
+inline bool HasReason(const std::string& box) {
+  return box.find("\n\n") != std::string::npos && box.size() > Headline(box).size() + 2;
+}
 
 // Posts a click of a dialog button (a handler that shows a modal box must not
 // be sent, or the test would wait inside it).
@@ -92,6 +117,16 @@ bool DenyKeyRights(const std::string& path, DWORD deniedRights, REGSAM view = 0)
 std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+
+// The system's list of files to rename or delete at the next restart.
+std::wstring PendingOperations();
+// Whether that list deletes the file.
+bool PendingDeletion(const std::string& path);
+// Puts the list back as PendingOperations read it (none when empty).
+void RestorePendingOperations(const std::wstring& list);
+// Wine's restart step (the native wineboot -r), which works through the
+// list; true once it has ended.
+bool RunRestartStep();
 
 // A combo-box entry's text as the system code page spells it, read through
 // the wide message so that a list in another process comes back whole.

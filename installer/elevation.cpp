@@ -4,6 +4,7 @@
 
 #include "command_line.h"
 #include "package.h"
+#include "package_machine.h"
 #include "relaunch_line.h"
 #include "run_log.h"
 #include "silent.h"
@@ -65,7 +66,7 @@ DWORD CarryOut(const RelaunchRequest& request) {
   // Only a port the dialog would list now: one that vanished since the click is refused.
   char port[256];
   if (const DWORD error = ChoosePort(request.port.c_str(), port, noLog)) return error;
-  return RelaunchExitCode(CPLOTINSTDlg::InstallModel(model, files, port, request.comDefaults, noLog));
+  return RelaunchExitCode(CPLOTINSTDlg::InstallModel(model, files, port, request.comDefaults, ReadPackageFit(), noLog));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "dialog.h"
 #include "elevation.h"
 #include "failure_text.h"
+#include "package_machine.h"
 #include "relaunch_line.h"
 #include "win32_error.h"
 
@@ -40,6 +41,19 @@ void CPLOTINSTDlg::OnDeleteClicked() {
 void CPLOTINSTDlg::ClickWithElevation(SilentCourse course) {
   char model[256], port[256] = "";
   SelectedModel(model);
+  // A package for another Windows is refused here, before any prompt: the
+  // refusal needs no rights, and an elevated start could not change it.
+  if (course == SilentCourse::Install) {
+    const PackageFit fit = ReadPackageFit();
+    if (!fit.fits) {
+      char refusal[512];
+      RefusalText(refusal, sizeof refusal, fit.driver, fit.config, fit.system);
+      StepsResult refused;
+      refused.Note(ERROR_EXE_MACHINE_TYPE_MISMATCH);
+      ShowOutcome(refused, refusal, "");
+      return;
+    }
+  }
   if (course == SilentCourse::Install) GetSelectedText(IDC_PORT, port);
   const std::string parameters = RelaunchParameters(course, model, port, m_portConfigured == 0);
   char program[MAX_PATH], directory[MAX_PATH];

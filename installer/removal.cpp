@@ -75,8 +75,7 @@ DWORD MakeWritable(const char* path) {
 }
 
 // 0 once the file is deleted, else why not. A read-only one is made writable
-// and tried again; one still refused then stays writable, so that the
-// restart can delete it.
+// and tried again; attributesBefore then says what to restore.
 DWORD DeleteOwnedFile(const char* path, DWORD& attributesBefore) {
   attributesBefore = 0;
   if (::DeleteFileA(path)) return ERROR_SUCCESS;
@@ -105,6 +104,9 @@ void RemoveOwnedFile(const char* path, const char* restartName, const OtherUsers
     return;
   }
   if (IsHeld(path, error)) {
+    // The restart cannot delete a read-only file, and a held one refused
+    // with a sharing violation before its attribute was looked at.
+    if (attributesBefore == 0) attributesBefore = MakeWritable(path);
     if (IsPendingDeletion(restartName)) {
       log.Step(ERROR_SUCCESS, "%s held, already to be deleted at the next restart", restartName);
       return;

@@ -17,6 +17,7 @@ namespace {
 constexpr char kUsage[] =
     "AddonDeploy.exe  opens the dialog.\n"
     "AddonDeploy.exe /Install [/Log FILE]  installs the plug-in into every registered edition, no window.\n"
+    "AddonDeploy.exe /Delete [/Log FILE]  removes it, no window.\n"
     "AddonDeploy.exe /RegServer, /UnregServer  registers or removes its COM server.\n"
     "/Log FILE appends one line per step.\n\n"
     "Exit codes: 0 done; 1605 no edition registered; 87 malformed command line; "

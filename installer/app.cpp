@@ -22,7 +22,7 @@ constexpr char kUsage[] =
     "/Log FILE appends one line per step.\n\n"
     "Exit codes: 0 done or nothing to do; 3010 done, a restart finishes it; "
     "350 restart first; 87 malformed command line; 1796 no such port; "
-    "1223 dialog closed; other: the Windows error of the failed step.";
+    "1223 dialog closed; 740 not elevated; other: the Windows error of the failed step.";
 }  // namespace
 
 LONG CPLOTINSTModule::Lock() {

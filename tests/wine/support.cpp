@@ -59,21 +59,36 @@ bool Started(BOOL created) {
 }
 }  // namespace
 
-LimitedToken::LimitedToken() {
+SessionToken::SessionToken(Half half) {
   HANDLE own = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &own)) return;
-  TOKEN_LINKED_TOKEN linked{};
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE, &own)) return;
+  TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
   DWORD size = 0;
-  if (::GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size)) {
+  ::GetTokenInformation(own, TokenElevationType, &type, sizeof type, &size);
+  const TOKEN_ELEVATION_TYPE wanted = half == kLimited ? TokenElevationTypeLimited : TokenElevationTypeFull;
+  TOKEN_LINKED_TOKEN linked{};
+  if (type == wanted) {
+    ::DuplicateTokenEx(own, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary, &m_token);
+  } else if (type != TokenElevationTypeDefault &&
+             ::GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size)) {
     ::DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary, &m_token);
     ::CloseHandle(linked.LinkedToken);
   }
   ::CloseHandle(own);
 }
 
-LimitedToken::~LimitedToken() {
+SessionToken::~SessionToken() {
   if (m_token) ::CloseHandle(m_token);
 }
+
+namespace {
+// The token a start without one gets: null (this process's own) where the
+// system has no pair.
+HANDLE FullToken() {
+  static const SessionToken full(SessionToken::kFull);
+  return full.get();
+}
+}  // namespace
 
 bool ChildProcess::Start(const std::string& exe, const std::string& commandLine, const std::string& cwd, HANDLE token,
                          HANDLE job) {
@@ -82,6 +97,7 @@ bool ChildProcess::Start(const std::string& exe, const std::string& commandLine,
   std::string cmd = commandLine;
   const DWORD flags = job ? CREATE_SUSPENDED : 0;
   const char* dir = cwd.empty() ? nullptr : cwd.c_str();
+  if (token == nullptr) token = FullToken();
   const BOOL created =
       token ? ::CreateProcessAsUserA(token, exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, flags, nullptr, dir, &si,
                                      &m_pi)
@@ -98,8 +114,11 @@ bool ChildProcess::Start(const std::wstring& exe, const std::wstring& commandLin
   STARTUPINFOW si{};
   si.cb = sizeof si;
   std::wstring cmd = commandLine;
-  return Started(::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                  cwd.empty() ? nullptr : cwd.c_str(), &si, &m_pi));
+  const wchar_t* dir = cwd.empty() ? nullptr : cwd.c_str();
+  return Started(FullToken() ? ::CreateProcessAsUserW(FullToken(), exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0,
+                                                      nullptr, dir, &si, &m_pi)
+                             : ::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir, &si,
+                                                &m_pi));
 }
 
 bool ChildProcess::WaitExit(DWORD timeoutMs) {

@@ -22,19 +22,26 @@ std::string UniqueName(const char* stem);
 // the lane decides and not the build of this test.
 bool WindowsIs64Bit();
 
-// The limited half of this process's token as a primary token, the token a
-// double-click gets under User Account Control (Wine gives every process the
-// full one). Owns it; null where the system has no linked token.
-class LimitedToken {
+// The two halves of an administrator's token under User Account Control, as
+// primary tokens: the limited one a double-click gets, and the full one
+// "Run as administrator" gets. Wine 8 starts every process with the full
+// half, Wine 10 with the limited one; either way the other half is the
+// linked token. Owns it; null where the system has no such pair.
+class SessionToken {
  public:
-  LimitedToken();
-  LimitedToken(const LimitedToken&) = delete;
-  LimitedToken& operator=(const LimitedToken&) = delete;
-  ~LimitedToken();
+  enum Half { kLimited, kFull };
+  explicit SessionToken(Half half);
+  SessionToken(const SessionToken&) = delete;
+  SessionToken& operator=(const SessionToken&) = delete;
+  ~SessionToken();
   HANDLE get() const { return m_token; }
 
  private:
   HANDLE m_token = nullptr;
+};
+
+struct LimitedToken : SessionToken {
+  LimitedToken() : SessionToken(kLimited) {}
 };
 
 class ChildProcess {
@@ -45,8 +52,9 @@ class ChildProcess {
   ~ChildProcess();  // terminates the process if it still runs
 
   // commandLine includes the program; cwd empty for the test's own. With a
-  // token, the process runs with it (CreateProcessAsUser); with a job, it
-  // is in the job before its first instruction.
+  // token, the process runs with it (CreateProcessAsUser); without one, with
+  // the full token, as an administrator's "Run as administrator" start
+  // would. With a job, it is in the job before its first instruction.
   bool Start(const std::string& exe, const std::string& commandLine, const std::string& cwd = "",
              HANDLE token = nullptr, HANDLE job = nullptr);
   // The same through CreateProcessW, for text the code page cannot spell.

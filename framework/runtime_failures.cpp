@@ -10,8 +10,10 @@
 // and without the runtime's message box, which no one would answer in an
 // unattended run. The runtime's other ways into the C library's abort(),
 // which shows that box and ends with 3, are replaced too: a pure or deleted
-// virtual function called, std::terminate. (abort() itself is not: defined
-// here, it kept the deployer's dialog from opening under Wine.)
+// virtual function called, std::terminate. What still names abort() is the
+// C runtime's start-up alone (an image whose relocations it cannot apply,
+// before the program's first instruction); abort() itself is not replaced:
+// defined here, it kept the deployer's dialog from opening under Wine.
 #include <windows.h>
 
 #include <cstdlib>

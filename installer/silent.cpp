@@ -68,7 +68,9 @@ DWORD FindModelDriver(bool& installed, RunLog& log) {
   return error;
 }
 
-DWORD SilentInstall(const wchar_t* requestedPort, RunLog& log) {
+}  // namespace
+
+DWORD InstallCourse(RunLog& log, const wchar_t* requestedPort) {
   char port[256];
   if (const DWORD error = ChoosePort(requestedPort, port, log)) return error;
   bool installed = false;
@@ -98,7 +100,7 @@ DWORD SilentInstall(const wchar_t* requestedPort, RunLog& log) {
 // its own to finish, those no installed driver or monitor names: nothing is
 // to do only when every such file is gone or already deleted at the next
 // restart.
-DWORD SilentDelete(RunLog& log) {
+DWORD DeleteCourse(RunLog& log) {
   bool installed = false;
   if (const DWORD error = FindModelDriver(installed, log)) return error;
   CPLOTINSTDlg::StepsResult result;
@@ -116,10 +118,8 @@ DWORD SilentDelete(RunLog& log) {
   return result.error;
 }
 
-}  // namespace
-
 DWORD RunSilentCourse(const SilentSwitches& switches) {
   RunLog log;
   if (const DWORD error = StartSilentRun(switches, log)) return error;
-  return switches.Course() == SilentCourse::Delete ? SilentDelete(log) : SilentInstall(switches.Port(), log);
+  return switches.Course() == SilentCourse::Delete ? DeleteCourse(log) : InstallCourse(log, switches.Port());
 }

@@ -8,3 +8,11 @@
 
 // 0 when done (or nothing was to be done), else the Win32 error that stopped it.
 DWORD RunSilentCourse(const SilentSwitches& switches);
+
+#include "run_log.h"
+
+// The two courses themselves, logging to `log`; a Windows Installer custom
+// action runs them too. requestedPort: as the spooler lists it, or null for
+// the port the dialog would preselect.
+DWORD InstallCourse(RunLog& log, const wchar_t* requestedPort);
+DWORD DeleteCourse(RunLog& log);

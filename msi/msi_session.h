@@ -2,9 +2,11 @@
 // and how a course's outcome ends the action.
 #pragma once
 
+#include <windows.h>
+
+// After windows.h, whose types they use.
 #include <msi.h>
 #include <msiquery.h>
-#include <windows.h>
 
 #include "handles.h"
 #include "run_log.h"

@@ -37,6 +37,14 @@ for f in PLOTINST.exe AddonDeploy.exe Data1.CAB Data2.CAB Data3.CAB Marlotrim32.
 done
 cp -- "$actions" "$work/in/MarloSetupActions.dll"
 cp -- "$here/installer/res/PLOTINST.ico" "$here/msi/package.wxs" "$work/in/"
+# Reproducible: the embedded cabinet keeps each file's time, and the summary
+# gets the commit's time and a package code made from the inputs, as the
+# release's other files take the commit's time.
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct)}
+touch -d "@$epoch" "$work/in"/*
+package_code=$(cd "$work/in" && LC_ALL=C sha256sum -- * | python3 -c '
+import sys, uuid
+print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), sys.argv[2] + sys.stdin.read())).upper())' "$upgrade_code" "$version")
 (cd "$work/in" && wixl -a x86 -D "Version=$version" -D "ProductCode=$product_code" -D Files=. \
   -D Actions=MarloSetupActions.dll -D Icon=PLOTINST.ico -o ../package.msi package.wxs)
 
@@ -50,6 +58,10 @@ done
 # The old version's removal inside the new one's transaction, after
 # InstallInitialize (wixl takes no Schedule): a failed upgrade keeps it.
 msibuild "$work/package.msi" -q "UPDATE InstallExecuteSequence SET Sequence=1503 WHERE Action='RemoveExistingProducts'"
+msiinfo export "$work/package.msi" _SummaryInformation >"$work/_SummaryInformation.idt"
+saved=$(TZ=UTC date -d "@$epoch" '+%Y/%m/%d %H:%M:%S')
+sed -i -E "s|^9\t.*\r\$|9\t{$package_code}\r|; s|^(12\|13)\t.*\r\$|\1\t$saved\r|" "$work/_SummaryInformation.idt"
+msibuild "$work/package.msi" -i "$work/_SummaryInformation.idt"
 # Every deferred action runs in the system context, each type as meant.
 declare -A want=([PrepareCourses]=1 [InstallPrinter]=3073 [DeployPlugin]=3073 [RemovePlugin]=3073
   [RemovePrinter]=3073 [RollbackPrinter]=3393 [RollbackPlugin]=3393 [CommitPlugin]=3649)

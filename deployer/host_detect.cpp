@@ -2,11 +2,15 @@
 
 #include <shlwapi.h>
 
+#include <cstring>
+
 #include "handles.h"
 #include "host_key.h"
 #include "host_paths.h"
 #include "module_swap.h"
 #include "new_file.h"
+#include "outcome.h"
+#include "restart_list.h"
 #include "win32_error.h"
 
 static_assert(kHostKeyAccess == KEY_ALL_ACCESS);
@@ -87,24 +91,86 @@ SwapRefusal SwapModule(NewFile& module, const char* old) {
   return JudgeDenial(OpenForDeletion(old));
 }
 
+// Stops at the first refusal by a holder, which the restart then settles;
+// other pauses, and the bitmap's outcome, go to the wait given.
+class StopWhenHeld : public DeployWait {
+ public:
+  explicit StopWhenHeld(DeployWait& wait) : m_wait(wait) {}
+  bool Pause(unsigned milliseconds, bool held) override { return !held && m_wait.Pause(milliseconds, held); }
+  void BitmapReplaced(unsigned long outcome) override { m_wait.BitmapReplaced(outcome); }
+
+ private:
+  DeployWait& m_wait;
+};
+
+// Puts the new module in place now, or, when it must not wait for a holder
+// (or the old module is already to be deleted at the restart, which would
+// take the new one too), lists it to take the old one's place at the next
+// restart: 3010.
+unsigned long PlaceModule(NewFile& module, const char* old, DeployWait& wait, bool atRestart, bool pendingDeletion) {
+  if (!atRestart) return SwapInModule([&] { return SwapModule(module, old); }, wait);
+  unsigned long error = kWaitStoppedError;
+  if (!pendingDeletion) {
+    StopWhenHeld noWait(wait);
+    error = SwapInModule([&] { return SwapModule(module, old); }, noWait);
+  }
+  if (error != kWaitStoppedError) return error;
+  error = module.MoveOverAtRestart(old);
+  const unsigned long outcome = error == ERROR_SUCCESS ? kRestartRequired : error;
+  wait.HeldWaitEnded(outcome);
+  return outcome;
+}
+
 // Places the module, then the bitmap, each written in full beside its old
-// file first. 0 once both are in place, else why not; no new file is left,
-// and the old files stay as they were, but for a module already replaced
-// when the bitmap fails.
-unsigned long PlaceFiles(const PluginPaths& paths, HANDLE moduleSource, HANDLE bitmapSource, DeployWait& wait) {
+// file first. 0 once both are in place (3010 when the module is only at the
+// restart), else why not; no new file is left, and the old files stay as
+// they were, but for a module already replaced when the bitmap fails.
+unsigned long PlaceFiles(const PluginPaths& paths, HANDLE moduleSource, HANDLE bitmapSource, DeployWait& wait,
+                         bool atRestart, bool pendingDeletion) {
   // A folder in the module's place denies its replacement for good: waiting
   // that out would stall for minutes.
   if (::PathIsDirectoryA(paths.moduleDestination)) return ERROR_ACCESS_DENIED;
   NewFile module(paths.moduleNew), bitmap(paths.bitmapNew);
   if (const DWORD error = module.Write(moduleSource)) return error;
   if (const DWORD error = bitmap.Write(bitmapSource)) return error;
-  if (const unsigned long error = SwapInModule([&] { return SwapModule(module, paths.moduleDestination); }, wait))
-    return error;
+  const unsigned long placed = PlaceModule(module, paths.moduleDestination, wait, atRestart, pendingDeletion);
+  if (placed != ERROR_SUCCESS && placed != kRestartRequired) return placed;
   // The new module stays; a bitmap that stays is the old one, whole, and
   // fails the edition.
   const DWORD bitmapError = ReplaceOld(bitmap, paths.bitmapDestination);
   wait.BitmapReplaced(bitmapError);
-  return bitmapError;
+  return bitmapError != ERROR_SUCCESS ? bitmapError : placed;
+}
+
+// A path whose folder is the source folder, as the paths are built from the
+// program's own path; the program's own when sourceFolder is null.
+DWORD SourcePath(const char* sourceFolder, char (&path)[kHostPathInputSize]) {
+  if (sourceFolder == nullptr) {
+    // A truncated program path would name sources that are not ours.
+    const DWORD n = ::GetModuleFileNameA(nullptr, path, sizeof path);
+    if (n == 0) return ::GetLastError();
+    return n < sizeof path ? ERROR_SUCCESS : ERROR_INSUFFICIENT_BUFFER;
+  }
+  const size_t n = strnlen(sourceFolder, sizeof path);
+  // Room for a closing backslash and the terminator.
+  if (n + 2 > sizeof path) return ERROR_FILENAME_EXCED_RANGE;
+  std::memcpy(path, sourceFolder, n);
+  path[n] = '\0';
+  if (n == 0 || path[n - 1] != '\\') std::strcat(path, "\\");
+  return ERROR_SUCCESS;
+}
+
+// The host key, kept open by the caller as a claim on the host, and the
+// edition's paths: 0, or why not.
+unsigned long OpenPluginPaths(int majorVersion, bool is64BitEdition, const char* sourceFolder, UniqueHKey& key,
+                              PluginPaths& paths) {
+  char configDir[kHostPathInputSize];
+  if (const LONG rc = OpenHostKey(majorVersion, is64BitEdition, key); rc != ERROR_SUCCESS) return rc;
+  if (const LONG rc = ReadConfigDir(key.get(), configDir); rc != ERROR_SUCCESS) return rc;
+  char sourcePath[kHostPathInputSize];
+  if (const DWORD error = SourcePath(sourceFolder, sourcePath)) return error;
+  if (!BuildPluginPaths(configDir, sourcePath, is64BitEdition, paths)) return ERROR_BAD_PATHNAME;
+  return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -120,39 +186,44 @@ bool IsCorelVersionInstalled(int majorVersion, bool is64BitEdition) {
   return CorelVersionRegistration(majorVersion, is64BitEdition) == ERROR_SUCCESS;
 }
 
-unsigned long DeployPluginError(int majorVersion, bool is64BitEdition, DeployWait& wait) {
-  return DeployPlugin(majorVersion, is64BitEdition, wait) ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
+unsigned long ReadPluginPaths(int majorVersion, bool is64BitEdition, const char* sourceFolder, PluginPaths& paths) {
+  UniqueHKey key;
+  return OpenPluginPaths(majorVersion, is64BitEdition, sourceFolder, key, paths);
 }
 
 bool DeployPlugin(int majorVersion, bool is64BitEdition, DeployWait& wait) {
+  const unsigned long outcome = DeployPluginError(majorVersion, is64BitEdition, wait);
+  if (outcome == ERROR_SUCCESS) return true;
+  return Fail(outcome);
+}
+
+unsigned long DeployPluginError(int majorVersion, bool is64BitEdition, DeployWait& wait,
+                                const DeployOptions& options) {
   // The key stays open for the whole deployment, as a claim on the host.
   UniqueHKey key;
-  char configDir[kHostPathInputSize];
-  if (const LONG rc = OpenHostKey(majorVersion, is64BitEdition, key); rc != ERROR_SUCCESS) return Fail(rc);
-  if (const LONG rc = ReadConfigDir(key.get(), configDir); rc != ERROR_SUCCESS) return Fail(rc);
-
-  // A truncated program path would name sources that are not ours.
-  char programPath[kHostPathInputSize];
-  const DWORD n = ::GetModuleFileNameA(nullptr, programPath, sizeof programPath);
-  if (n == 0) return Fail(::GetLastError());
-  if (n >= sizeof programPath) return Fail(ERROR_INSUFFICIENT_BUFFER);
-
   PluginPaths paths;
-  if (!BuildPluginPaths(configDir, programPath, is64BitEdition, paths)) return Fail(ERROR_BAD_PATHNAME);
+  if (const unsigned long error = OpenPluginPaths(majorVersion, is64BitEdition, options.sourceFolder, key, paths))
+    return error;
 
   // A source missing or unreadable beside the program fails the edition
   // before anything is written.
   const UniqueFile moduleSource = OpenSource(paths.moduleSource);
-  if (!moduleSource) return Fail(::GetLastError());
+  if (!moduleSource) return LastErrorOr(ERROR_GEN_FAILURE);
   const UniqueFile bitmapSource = OpenSource(paths.bitmapSource);
-  if (!bitmapSource) return Fail(::GetLastError());
+  if (!bitmapSource) return LastErrorOr(ERROR_GEN_FAILURE);
+
+  // A module a removal left to the restart would take the new one with it:
+  // nothing is done before the restart, unless the new one may follow the
+  // deletion there.
+  const bool pendingDeletion = IsPendingDeletion(paths.moduleDestination);
+  if (pendingDeletion && !options.replaceHeldAtRestart) return kRestartFirst;
 
   // Only the last level: a missing Draw folder means the host is not really
   // there.
   if (!::PathIsDirectoryA(paths.pluginFolder) && !::CreateDirectoryA(paths.pluginFolder, nullptr))
-    return Fail(::GetLastError());
+    return LastErrorOr(ERROR_GEN_FAILURE);
 
-  // The new files are gone again before the error is set.
-  if (const unsigned long error = PlaceFiles(paths, moduleSource.get(), bitmapSource.get(), wait)) return Fail(error);
-  return true;
+  // The new files are gone again before the outcome is known.
+  return PlaceFiles(paths, moduleSource.get(), bitmapSource.get(), wait, options.replaceHeldAtRestart,
+                    pendingDeletion);
 }

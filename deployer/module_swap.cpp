@@ -1,5 +1,7 @@
 #include "module_swap.h"
 
+#include "outcome.h"
+
 // The log line names the count.
 static_assert(kMaxSwapAttempts == 3001);
 
@@ -31,6 +33,8 @@ const char* HeldWaitEnd(unsigned long outcome) {
   switch (outcome) {
     case 0:
       return "the host let go of its plug-in module, which was replaced";
+    case kRestartRequired:
+      return "the host holds its plug-in module; the new one takes its place at the next restart";
     case kWaitStoppedError:
       return "the wait for the plug-in module was cancelled; the old module stays";
     case kHeldError:

@@ -52,3 +52,9 @@ DWORD NewFile::MoveOver(const char* old) {
   m_present = false;
   return ERROR_SUCCESS;
 }
+
+DWORD NewFile::MoveOverAtRestart(const char* old) {
+  if (!::MoveFileExA(m_path, old, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)) return ::GetLastError();
+  m_present = false;
+  return ERROR_SUCCESS;
+}

@@ -19,6 +19,8 @@ class NewFile {
   // One attempt to move the file over the old one: 0, or the error that
   // refused it (the file stays for another attempt).
   DWORD MoveOver(const char* old);
+  // Lists the move for the next restart instead; the file stays for it.
+  DWORD MoveOverAtRestart(const char* old);
 
  private:
   const char* m_path;

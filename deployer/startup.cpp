@@ -39,7 +39,7 @@ BOOL CAddonDeployApp::InitInstance() {
   InitCommonControlsFromSystem();
   CWinApp::InitInstance();
 
-  CSilentCommandLineInfo cmdInfo(false, false);
+  CSilentCommandLineInfo cmdInfo(true, false);
   ParseCommandLine(cmdInfo);
   const bool automated = cmdInfo.m_bRunEmbedded || cmdInfo.m_bRunAutomated;
   // The automation and registration switches come first, as they always have.
@@ -66,7 +66,8 @@ BOOL CAddonDeployApp::InitInstance() {
     m_exitCode = WriteRegistration();
     return FALSE;
   } else if (silent) {
-    m_exitCode = RunSilentInstall(cmdInfo.m_silent);
+    m_exitCode = cmdInfo.m_silent.Course() == SilentCourse::Delete ? RunSilentDelete(cmdInfo.m_silent)
+                                                                   : RunSilentInstall(cmdInfo.m_silent);
     return FALSE;
   } else {
     // Every ordinary start registers again; its outcome changes nothing.

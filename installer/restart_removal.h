@@ -5,10 +5,7 @@
 #include <windows.h>
 
 #include "package.h"
-
-// Whether the system is to delete the file at the next restart, by exactly
-// the name given.
-bool IsPendingDeletion(const char* path);
+#include "restart_list.h"
 
 // Whether one of the model's files in the driver directory or its subfolder
 // 3 is, and which: an installation now would lose it at the restart. Under

@@ -221,6 +221,65 @@ TEST_F(DeployerApp, SilentInstallCourse) {
   Unregister();
 }
 
+// The unattended removal: this package's own module and bitmap out of every
+// registered edition, a file that differs left with a log line, a module
+// the host holds left to the restart (3010, listed once), which deletes it;
+// nothing registered is nothing to do. Never a window.
+TEST_F(DeployerApp, SilentDeleteCourse) {
+  Sandbox box("remove");
+  const std::string log = box.Dir() + "\\remove.log";
+  auto run = [&](const std::string& args) { return RunWithoutAnyWindow(box.Exe(), box.CommandLine(args)); };
+  auto logged = [&](const std::string& line) { return ReadFileBytes(log).find(line) != std::string::npos; };
+  const std::wstring pendingBefore = PendingOperations();
+  EXPECT_EQ(run("/Delete /Log \"" + log + "\""), 0);
+  EXPECT_TRUE(logged("no registered host edition, nothing to do: 0 "));
+  for (const char* beside : {"/Install", "/Port COM1:", "/Log", "/Delete", "stray"})
+    EXPECT_EQ(run(std::string("/Delete ") + beside), ERROR_INVALID_PARAMETER) << beside;
+
+  const std::string cd9 = box.AddHost(9, false), x7 = box.AddHost(17, false), x7x64 = box.AddHost(17, true);
+  ASSERT_EQ(run("/Install"), 0);
+  // Another version's bitmap in X7, and a leftover of a run ended midway.
+  ASSERT_TRUE(WriteFileBytes(x7 + "\\Marlotrim.bmp", "another version's bitmap"));
+  ASSERT_TRUE(WriteFileBytes(cd9 + "\\Marlotrim.cpg.new", "part of a module"));
+  EXPECT_EQ(run("/Delete /Log \"" + log + "\""), 0);
+  for (const std::string& plugins : {cd9, x7, x7x64}) EXPECT_FALSE(FileExists(plugins + "\\Marlotrim.cpg")) << plugins;
+  EXPECT_FALSE(FileExists(cd9 + "\\Marlotrim.bmp"));
+  EXPECT_FALSE(FileExists(cd9 + "\\Marlotrim.cpg.new"));
+  EXPECT_FALSE(FileExists(x7x64 + "\\Marlotrim.bmp"));
+  EXPECT_EQ(ReadFileBytes(x7 + "\\Marlotrim.bmp"), "another version's bitmap");
+  EXPECT_TRUE(logged("CorelDraw X7: " + x7 + "\\Marlotrim.bmp is not this package's, left in place: 0 "));
+  EXPECT_TRUE(logged("CorelDraw 9: delete " + cd9 + "\\Marlotrim.cpg: 0 "));
+  EXPECT_EQ(logged("CorelDraw X7(64Bit): remove the plug-in: 0 "), EditionExists(true));
+  // Nothing of ours left: nothing changes.
+  EXPECT_EQ(run("/Delete"), 0);
+  EXPECT_EQ(ReadFileBytes(x7 + "\\Marlotrim.bmp"), "another version's bitmap");
+
+  // The host holds CorelDraw 9's module, which is ours byte for byte.
+  ASSERT_EQ(run("/Install"), 0);
+  const std::string module = cd9 + "\\Marlotrim.cpg";
+  ImageHolder host(module);
+  ASSERT_TRUE(host.Held());
+  ASSERT_TRUE(WriteFileBytes(box.Dir() + "\\Marlotrim32.cpg", ReadFileBytes(module)));
+  EXPECT_EQ(run("/Delete /Log \"" + log + "\""), ERROR_SUCCESS_REBOOT_REQUIRED);
+  EXPECT_TRUE(PendingDeletion(module));
+  EXPECT_TRUE(logged("CorelDraw 9: " + module + " held, to be deleted at the next restart: 3010 "));
+  EXPECT_FALSE(FileExists(cd9 + "\\Marlotrim.bmp"));
+  EXPECT_FALSE(FileExists(x7 + "\\Marlotrim.cpg"));
+  const std::wstring listed = PendingOperations();
+  EXPECT_EQ(run("/Delete"), 0);
+  EXPECT_EQ(PendingOperations(), listed) << "listed twice";
+  // Deployed before the restart, the new module would go with the old one.
+  const FolderSnapshot before = FolderSnapshot::Take(cd9);
+  EXPECT_EQ(run("/Install /Log \"" + log + "\""), 350);  // ERROR_FAIL_NOACTION_REBOOT
+  EXPECT_TRUE(Unchanged(before, FolderSnapshot::Take(cd9)));
+  EXPECT_TRUE(logged("CorelDraw 9: deploy the plug-in: 350 "));
+
+  ASSERT_TRUE(host.Release());
+  ASSERT_TRUE(RunRestartStep());
+  EXPECT_FALSE(FileExists(module));
+  RestorePendingOperations(pendingBefore);
+}
+
 // X4, X5 and X6 have their old module held as a running host holds it; X7
 // has none. All are 32-bit editions, which every Windows can have.
 TEST_F(DeployerApp, WhileAHostHoldsItsModuleTheDialogAnswersAndCancelGivesUpOnlyThatEdition) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "deployer_core_fixture.h"
+#include "courses.h"
 #include "handles.h"
 #include "host_detect.h"
 #include "planted_dlls.h"
@@ -266,6 +267,50 @@ TEST_F(DeployerDeploy, HeldModuleIsWaitedForUntilReleased) {
   EXPECT_EQ(deploy.Wait().LastOutcome(), 0ul);
   EXPECT_EQ(ReadFileBytes(module), m_module32);
   EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.bmp"), m_bitmap);
+}
+
+// The courses as a Windows Installer custom action calls them: sources from
+// a folder given as Windows Installer gives folders (with a closing
+// backslash), and a held module not waited for but listed to take the old
+// one's place at the restart (3010), which Wine's restart step then does.
+// The removal takes our files from that folder's copy. A table version, as
+// the courses scan the table.
+TEST_F(DeployerDeploy, CoursesForAnInstallerTransaction) {
+  const std::string plugins = m_draw + "\\Plugins", module = plugins + "\\Marlotrim.cpg";
+  const std::string sources = m_root + "\\Sources\\";
+  ASSERT_TRUE(::CreateDirectoryA(m_draw.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(plugins.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(sources.c_str(), nullptr));
+  for (const char* name : {"Marlotrim32.cpg", "Marlotrim64.cpg", "Marlotrim.bmp"})
+    ASSERT_TRUE(WriteFileBytes(sources + name, std::string("package's ") + name));
+  const std::string logPath = m_root + "\\courses.log";
+  RunLog log;
+  ASSERT_EQ(log.Open(std::wstring(logPath.begin(), logPath.end()).c_str()), 0u);
+  auto logged = [&](const std::string& line) { return ReadFileBytes(logPath).find(line) != std::string::npos; };
+  Host(12, false, m_configDir);
+  ImageHolder host(module);
+  ASSERT_TRUE(host.Held());
+  const std::string old = ReadFileBytes(module);
+  const std::wstring pendingBefore = PendingOperations();
+
+  EXPECT_EQ(DeployAllEditions(log, HeldModule::ReplaceAtRestart, sources.c_str()),
+            static_cast<DWORD>(ERROR_SUCCESS_REBOOT_REQUIRED));
+  EXPECT_EQ(ReadFileBytes(module), old);
+  EXPECT_EQ(ReadFileBytes(module + ".new"), "package's Marlotrim32.cpg");
+  EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.bmp"), "package's Marlotrim.bmp");
+  EXPECT_NE(PendingOperations(), pendingBefore);
+  EXPECT_TRUE(logged("CorelDraw 12: the host holds its plug-in module; the new one takes its place at the next restart: "
+                     "3010 "));
+  EXPECT_TRUE(logged("CorelDraw 12: deploy the plug-in: 3010 "));
+  EXPECT_FALSE(logged("waiting for the host"));
+
+  ASSERT_TRUE(host.Release());
+  ASSERT_TRUE(RunRestartStep());
+  EXPECT_EQ(ReadFileBytes(module), "package's Marlotrim32.cpg");
+  EXPECT_FALSE(FileExists(module + ".new"));
+  EXPECT_EQ(RemoveAllEditions(log, sources.c_str()), 0u);
+  EXPECT_EQ(FolderSnapshot::Take(plugins).Entries().size(), 0u);
+  RestorePendingOperations(pendingBefore);
 }
 
 TEST_F(DeployerDeploy, SharingViolationIsNotRetriedAndTheModuleStays) {

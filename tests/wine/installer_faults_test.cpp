@@ -23,32 +23,8 @@ using namespace installer_test;
 
 namespace {
 
-const char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const char kSibling[] = "Marlo Sibling";
 const char kMonitorKey[] = "System\\CurrentControlSet\\Control\\Print\\Monitors\\Marlo Test Monitor";
-
-// The system's list of files to rename or delete at the next restart.
-std::wstring PendingOperations() {
-  std::wstring list;
-  HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return list;
-  DWORD size = 0;
-  if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
-    list.resize(size / sizeof(wchar_t));
-    if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(list.data()),
-                           &size) != ERROR_SUCCESS)
-      list.clear();
-  }
-  ::RegCloseKey(key);
-  return list;
-}
-
-// Whether that list deletes the file.
-bool PendingDeletion(const std::string& path) {
-  wchar_t wide[MAX_PATH] = L"";
-  ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-  return PendingOperations().find(L"\\??\\" + std::wstring(wide) + std::wstring(2, L'\0')) != std::wstring::npos;
-}
 
 // The spooler's folders for both environments the test build registers in.
 struct DriverFolders {
@@ -101,17 +77,7 @@ class InstallerFaults : public ::testing::Test {
   }
 
   // The list of operations for the next restart as it was before the test.
-  void RestorePending() {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    if (m_pending.empty())
-      ::RegDeleteValueW(key, L"PendingFileRenameOperations");
-    else
-      ::RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ,
-                       reinterpret_cast<const BYTE*>(m_pending.data()),
-                       static_cast<DWORD>(m_pending.size() * sizeof(wchar_t)));
-    ::RegCloseKey(key);
-  }
+  void RestorePending() { RestorePendingOperations(m_pending); }
 
   long Run(const std::string& args) {
     const std::string exe = WinPath(PLOTINST_EXE_UNIX);
@@ -381,10 +347,7 @@ TEST_F(InstallerFaults, AHeldPlotsvcIsLeftToTheRestartUnderTheNameOfTheFileThisP
   }
 
   m_held.clear();
-  const std::string wineboot = std::string(windows) + (wow64 ? "\\sysnative" : "\\system32") + "\\wineboot.exe";
-  ChildProcess restart;
-  ASSERT_TRUE(restart.Start(wineboot, "\"" + wineboot + "\" -r"));
-  ASSERT_TRUE(restart.WaitExit());
+  ASSERT_TRUE(RunRestartStep());
   EXPECT_FALSE(FileExists(plotsvc));
   if (wow64) {
     EXPECT_EQ(ReadFileBytes(native), "the native system's");

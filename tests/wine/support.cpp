@@ -280,6 +280,51 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+namespace {
+const char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+}  // namespace
+
+std::wstring PendingOperations() {
+  std::wstring list;
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return list;
+  DWORD size = 0;
+  if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+    list.resize(size / sizeof(wchar_t));
+    if (::RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(list.data()),
+                           &size) != ERROR_SUCCESS)
+      list.clear();
+  }
+  ::RegCloseKey(key);
+  return list;
+}
+
+bool PendingDeletion(const std::string& path) {
+  wchar_t wide[MAX_PATH] = L"";
+  ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+  return PendingOperations().find(L"\\??\\" + std::wstring(wide) + std::wstring(2, L'\0')) != std::wstring::npos;
+}
+
+void RestorePendingOperations(const std::wstring& list) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+  if (list.empty())
+    ::RegDeleteValueW(key, L"PendingFileRenameOperations");
+  else
+    ::RegSetValueExW(key, L"PendingFileRenameOperations", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(list.data()),
+                     static_cast<DWORD>(list.size() * sizeof(wchar_t)));
+  ::RegCloseKey(key);
+}
+
+bool RunRestartStep() {
+  BOOL wow64 = FALSE;
+  char windows[MAX_PATH] = "";
+  if (!::IsWow64Process(::GetCurrentProcess(), &wow64) || ::GetWindowsDirectoryA(windows, MAX_PATH) == 0) return false;
+  const std::string wineboot = std::string(windows) + (wow64 ? "\\sysnative" : "\\system32") + "\\wineboot.exe";
+  ChildProcess restart;
+  return restart.Start(wineboot, "\"" + wineboot + "\" -r") && restart.WaitExit();
+}
+
 std::string ComboEntryText(HWND dialog, int id, int index) {
   HWND combo = ::GetDlgItem(dialog, id);
   const LRESULT length = ::SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);

@@ -93,6 +93,16 @@ std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 
+// The system's list of files to rename or delete at the next restart.
+std::wstring PendingOperations();
+// Whether that list deletes the file.
+bool PendingDeletion(const std::string& path);
+// Puts the list back as PendingOperations read it (none when empty).
+void RestorePendingOperations(const std::wstring& list);
+// Wine's restart step (the native wineboot -r), which works through the
+// list; true once it has ended.
+bool RunRestartStep();
+
 // A combo-box entry's text as the system code page spells it, read through
 // the wide message so that a list in another process comes back whole.
 std::string ComboEntryText(HWND dialog, int id, int index);

@@ -9,7 +9,7 @@
 
 #include "dialog.h"
 #include "handles.h"
-#include "host_key.h"
+#include "host_detect.h"
 #include "host_paths.h"
 #include "win32_error.h"
 
@@ -23,30 +23,6 @@ struct FindTraits {
 constexpr char kListName[] = "undo.txt";
 // Eleven editions, each a folder and two files of at most kBuiltPathSize.
 constexpr DWORD kListLimit = 64 * 1024;
-
-// That edition's plug-in paths; false when it is not registered here (or
-// its registration cannot be read: the deployment then fails it anyway).
-bool EditionPaths(const CAddonDeployDlg::CorelVersionRow& row, const char* sourceFolder, PluginPaths& paths) {
-  SYSTEM_INFO info{};
-  ::GetNativeSystemInfo(&info);
-  HostKey hostKey;
-  if (!SelectHostKey(row.majorVersion, row.is64Bit, IsAmd64Machine(info.wProcessorArchitecture), hostKey)) return false;
-  UniqueHKey key;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, hostKey.path, 0, KEY_READ | (hostKey.access & KEY_WOW64_64KEY), key.put()) !=
-      ERROR_SUCCESS)
-    return false;
-  char configDir[kHostPathInputSize];
-  DWORD size = sizeof configDir;
-  if (::RegQueryValueExA(key.get(), "ConfigDir", nullptr, nullptr, reinterpret_cast<BYTE*>(configDir), &size) !=
-          ERROR_SUCCESS ||
-      size >= sizeof configDir)
-    return false;
-  configDir[size] = '\0';
-  char program[kHostPathInputSize];
-  if (std::snprintf(program, sizeof program, "%s\\AddonDeploy.exe", sourceFolder) >= static_cast<int>(sizeof program))
-    return false;
-  return BuildPluginPaths(configDir, program, row.is64Bit, paths);
-}
 
 class UndoList {
  public:
@@ -102,8 +78,10 @@ DWORD KeepPluginFiles(const char* undoFolder, const char* sourceFolder, RunLog& 
   }
   int count = 0;
   for (const auto& row : CAddonDeployDlg::CorelVersionTable) {
+    // An edition not registered here gets nothing; one whose registration
+    // cannot be read fails the deployment anyway.
     PluginPaths paths;
-    if (!EditionPaths(row, sourceFolder, paths)) continue;
+    if (ReadPluginPaths(row.majorVersion, row.is64Bit, sourceFolder, paths) != ERROR_SUCCESS) continue;
     DWORD error = ERROR_SUCCESS;
     if (!::PathIsDirectoryA(paths.pluginFolder)) error = list.Add("dir", paths.pluginFolder);
     if (error == ERROR_SUCCESS) error = KeepFile(undoFolder, paths.moduleDestination, count, list);

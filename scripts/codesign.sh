@@ -14,9 +14,19 @@
 _codesign_password=
 _codesign_pkcs12=
 _codesign_dir=
+# Kept in this shell from the start: no command it starts inherits it.
+export -n RELEASE_SIGN_PASSWORD
+
+# Tracing (bash -x, or an inherited SHELLOPTS) is off around every line that
+# holds the password, else the trace would print it.
+_codesign_untraced() { _codesign_xtrace=$-; set +x; } 2>/dev/null
+_codesign_retraced() { [[ $_codesign_xtrace != *x* ]] || set -x; } 2>/dev/null
 
 # The password on descriptor 3 of the command that follows.
-_codesign_pass() { printf '%s' "$_codesign_password"; }
+_codesign_pass() {
+  _codesign_untraced
+  printf '%s' "$_codesign_password"
+}
 
 # What a tool said about its failure: the first part of its output matching
 # an extended regular expression, if any.
@@ -30,6 +40,7 @@ codesign_load() {
   local p12=$1 pwfile=${2:-}
   command -v osslsigncode >/dev/null || fail "signing needs osslsigncode (Debian's package of that name)"
   [ -f "$p12" ] && [ -r "$p12" ] || fail "the certificate '$p12' is missing or cannot be read"
+  _codesign_untraced
   if [ -n "$pwfile" ]; then
     [ -f "$pwfile" ] && [ -r "$pwfile" ] || fail "the password file '$pwfile' is missing or cannot be read"
     IFS= read -r _codesign_password <"$pwfile" || [ -n "$_codesign_password" ] ||
@@ -39,8 +50,7 @@ codesign_load() {
   else
     fail "no password for '$p12': set RELEASE_SIGN_PASSWORD or give --password-file"
   fi
-  # Nothing started from here on (the build) inherits it.
-  export -n RELEASE_SIGN_PASSWORD
+  _codesign_retraced
   _codesign_pkcs12=$(realpath -- "$p12")
   _codesign_dir=$(mktemp -d)
   local leaf=$_codesign_dir/certificate.pem log=$_codesign_dir/log
@@ -69,7 +79,8 @@ codesign_sign() {
   local in=$1 out=$2 url=${3:-} log=$_codesign_dir/log failure='^[A-Z][A-Za-z0-9 ]* fail(ure|ed)\b.*'
   local how=(-ts "$url")
   # Without a timestamp the signing time is the sources' own (the last
-  # commit's, or SOURCE_DATE_EPOCH), so that two signings give the same bytes.
+  # commit's, or SOURCE_DATE_EPOCH), so that two signings with an RSA key
+  # give the same bytes (an ECDSA signature differs on every signing).
   [ -n "$url" ] || how=(-time "${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}")
   osslsigncode sign -pkcs12 "$_codesign_pkcs12" -readpass /dev/fd/3 -h sha256 "${how[@]}" \
     -in "$in" -out "$out" 3< <(_codesign_pass) >"$log" 2>&1 || {

@@ -14,7 +14,8 @@
 # The base root (debootstrap's alone, nothing of the project's) is kept in a
 # cache folder under a key of the release, the mirror's date for it and the
 # steps below that make it, so that the next run does not pay for debootstrap. Every run gets
-# a new empty layer over it (build/roots/), removed afterwards; --keep keeps
+# a new empty layer over it (build/roots/), removed afterwards (only a run
+# an invocation made is ever removed by it); --keep keeps
 # it to look into, or to run more in with --in. A base or a run that was
 # interrupted has no completion mark: the next run removes it and starts
 # afresh. Nothing stays mounted or running on the host: the root's mounts
@@ -129,9 +130,16 @@ take_base() {
     [ "$old" != "$base" ] && [ -d "$old" ] && [ "${old%.kept}" = "$old" ] || continue
     # A base that a run still holds, or a kept run (of any clone) was made
     # on, stays.
-    kept_on "$old" || ! flock -xn "$old.lock" true 2>/dev/null || rm -rf "$old" "$old.lock" "$old.log" "$old.kept"
+    kept_on "$old" || ! flock -xn "$old.lock" true 2>/dev/null || remove_base "$old"
   done
   exec 7>&-
+}
+
+# The mark goes first: a removal cut short leaves a base that the next run
+# with its key sees as unfinished and makes afresh, never one it would use.
+remove_base() {
+  rm -f "$1/$complete_mark"
+  rm -rf "$1" "$1.lock" "$1.log" "$1.kept"
 }
 
 # Whether a kept run still stands on the base: each is linked from the
@@ -190,9 +198,11 @@ run_in_root() {
 
 # Ends what still runs, waits until no process of the run holds its lock
 # (its namespaces are gone then), and removes the run unless it is kept.
+# Only a run this invocation made is ever removed: never a folder named
+# with --in, whatever it holds.
 end_run() {
   [ -z "${child:-}" ] || kill -KILL "$child" 2>/dev/null || true
-  [ -n "${run:-}" ] || return 0
+  [ -n "${made_run:-}" ] || return 0
   exec 9>&-
   if ! flock -w 60 "$run/lock" true; then
     say "a process of the run is still there after 60 s; $run stays, the next run removes it" >&2
@@ -214,7 +224,7 @@ command -v "$DEBOOTSTRAP" >/dev/null || {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null ||
     die "debootstrap could not be installed (apt's words above)"
 }
-summary=() rc_all=0 child= run=
+summary=() rc_all=0 child= run= made_run=
 trap end_run EXIT
 trap "exit 130" INT
 trap "exit 143" TERM
@@ -236,11 +246,17 @@ else
   release=$1
   shift
   mkdir -p "$runs"
+  # The sweep and the making of a run under one lock: a run is locked before
+  # another run's sweep can see it.
+  exec 6>"$runs/.sweep.lock"
+  flock 6
   remove_interrupted_runs
-  take_base
   run=$(mktemp -d "$runs/debian$release-run.XXXXXX")
+  made_run=1
   exec 9>"$run/lock"
   flock 9
+  exec 6>&-
+  take_base
   echo "$base" >"$run/base"
   commit=$(git -C "$top" rev-parse HEAD)
   [ -z "$(git -C "$top" status --porcelain)" ] || say "note: what is not committed stays out of the root"

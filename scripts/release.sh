@@ -19,6 +19,8 @@
 # a temporary name and renamed into place only when complete and its
 # signatures verified, so a failed run leaves nothing behind.
 set -euo pipefail
+# The signing password stays in this shell: nothing it starts inherits it.
+export -n RELEASE_SIGN_PASSWORD
 
 usage="usage: scripts/release.sh [--pkcs12 FILE [--password-file FILE] [--timestamp URL] [--ca-file FILE]] DRIVER.dll DATA.pcd CONFIG.dll Marlotrim32.cpg Marlotrim64.cpg Marlotrim.bmp OUTPUT_FOLDER"
 pkcs12= pwfile= tsurl= cafile=

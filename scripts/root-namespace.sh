@@ -12,6 +12,14 @@
 # belongs to this mount namespace and every process to this PID namespace,
 # so both end with the command and the host keeps nothing of them.
 set -eu
+# Everything below acts on the namespaces that run it: started any other
+# way it would mount on the host, rename it and pivot its root. /proc is
+# still the starter's here, so its process 1 is outside ours.
+if [ "$$" -ne 1 ] || [ "$(readlink /proc/self/ns/mnt)" = "$(readlink /proc/1/ns/mnt)" ] ||
+  [ "$(readlink /proc/self/ns/uts)" = "$(readlink /proc/1/ns/uts)" ]; then
+  echo "root-namespace.sh: not the first process of a PID namespace of its own with its own mount and UTS namespaces; refused (started by scripts/fresh-root.sh)" >&2
+  exit 2
+fi
 base=$1 run=$2
 shift 2
 root=$run/root
@@ -48,9 +56,10 @@ cd /
 umount -l /.host
 rmdir /.host
 # A child, not exec: the first process of a PID namespace ignores the
-# signals it has no handler for. The environment is a new machine's.
+# signals it has no handler for. The environment is a new machine's, with
+# the setup's consent to downgrades where the caller gave it.
 status=0
 env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-  LANG=C.UTF-8 TERM="${TERM:-dumb}" \
+  LANG=C.UTF-8 TERM="${TERM:-dumb}" ${SETUP_ALLOW_DOWNGRADES:+SETUP_ALLOW_DOWNGRADES="$SETUP_ALLOW_DOWNGRADES"} \
   sh -c 'cd /root/clone && exec "$@"' sh "$@" || status=$?
 exit "$status"

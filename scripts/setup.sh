@@ -63,21 +63,20 @@ emulator_missing=
 [ -z "$emulator" ] || emulator_ok || emulator_missing=1
 [ "${#missing[@]}" -eq 0 ] && [ -z "$wine32_missing" ] && [ -z "$emulator_missing" ] && exit 0
 
-SUDO=; [ "$(id -u)" -eq 0 ] || SUDO=sudo
-export DEBIAN_FRONTEND=noninteractive
+# For good: docs/building.md says how to undo it.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $SUDO dpkg --add-architecture i386
+  as_root dpkg --add-architecture i386
 fi
 # A mirror that serves one list out of step with its index ("File has
 # unexpected size ... Mirror sync in progress?") fails the whole update; the
 # lists it did fetch are good, and a package they cannot provide fails below
 # in apt's own words.
 update_lists() {
-  $SUDO apt-get update -qq || echo "setup: not every package list could be fetched (above); going on with those that were" >&2
+  as_root apt-get update -qq || echo "setup: not every package list could be fetched (above); going on with those that were" >&2
 }
 update_lists
 missing_packages
-[ "${#missing[@]}" -eq 0 ] || $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+[ "${#missing[@]}" -eq 0 ] || as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 # Asked again: on a fresh machine the probe had no assembler yet (binutils)
 # and took the kernel for one that refuses 32-bit code.
 emulator= emulator_missing=
@@ -94,21 +93,31 @@ install_emulator() {
     local backports=$VERSION_CODENAME-backports
     if ! grep -rqs "^Suites:.*\b$backports\b\|^deb .* $backports " /etc/apt/sources.list /etc/apt/sources.list.d/; then
       printf 'Types: deb\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-        "$backports" | $SUDO tee "/etc/apt/sources.list.d/$backports.sources" >/dev/null
+        "$backports" | as_root tee "/etc/apt/sources.list.d/$backports.sources" >/dev/null
       update_lists
     fi
     from=(-t "$backports")
   fi
-  $SUDO apt-get install -y -qq --no-install-recommends "${from[@]}" qemu-user >/dev/null &&
+  local said
+  if said=$(LC_ALL=C as_root apt-get install -y -qq --no-install-recommends --no-remove "${from[@]}" qemu-user 2>&1); then
     echo "setup: emulator $(installed_version qemu-user) installed${from:+ from ${from[1]}}"
+    return
+  fi
+  echo "setup: the emulator could not be installed; apt said:" >&2
+  echo "$said" >&2
+  apt_found_no_solution "$said" && return 1
+  return 2
 }
 
-# The 32-bit half only lets the shipped programs be tested. Where it cannot
-# be installed, the lane probe finds no 32-bit Wine, the lane lines say so,
-# and the x86_64 build stands in: setup never fails by a mirror's fault alone.
+# The 32-bit half only lets the shipped programs be tested. Where apt finds
+# no way to install it (a mirror's fault), the lane probe finds no 32-bit
+# Wine, the lane lines say so, and the x86_64 build stands in. Any other
+# failure (a lock, a download, dpkg, a downgrade not allowed) fails setup.
 install_32bit() {
-  [ -z "$wine32_missing" ] || install_both_halves wine32:i386 || return
-  [ -z "$emulator_missing" ] || install_emulator
+  local rc=0
+  [ -z "$wine32_missing" ] || install_both_halves wine32:i386 || rc=$?
+  [ "$rc" -ne 0 ] || [ -z "$emulator_missing" ] || install_emulator || rc=$?
+  [ "$rc" -ne 1 ] || echo "setup: apt found no way to install 32-bit Wine or its emulator (above); the Wine tests run where the lane probe finds a way" >&2
+  [ "$rc" -le 1 ]
 }
-install_32bit ||
-  echo "setup: 32-bit Wine or its emulator could not be installed (above); the Wine tests run where the lane probe finds a way" >&2
+install_32bit

@@ -49,6 +49,7 @@ cmake --build --preset windows
 bash tests/release/check_release.sh
 bash tests/release/check_lanes.sh
 bash tests/release/check_fresh_root.sh
+bash tests/release/check_setup.sh
 
 source scripts/lanes.sh
 probe_32bit_windows "$PWD/build/probe"

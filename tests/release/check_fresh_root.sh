@@ -53,7 +53,34 @@ for prog in sh env umount rmdir cat tr sleep touch; do
   done
 done
 EOF
-chmod +x "$WGET" "$DEBOOTSTRAP"
+# Stand-ins that pass through to the real programs unless told: rm cut short
+# (the script killed) in the removal of the folder STANDIN_CUT_RM names, and
+# mktemp pausing a run, once its folder is made, until STANDIN_PAUSE.go exists.
+mkdir "$work/bin"
+cat >"$work/bin/rm" <<'STANDIN'
+#!/usr/bin/env bash
+if [ -n "${STANDIN_CUT_RM:-}" ] && [ "$1" = -rf ] && [ "$2" = "$STANDIN_CUT_RM" ]; then
+  /bin/rm -rf "$2/usr"
+  kill -KILL "$PPID"
+  exit 1
+fi
+exec /bin/rm "$@"
+STANDIN
+cat >"$work/bin/mktemp" <<'STANDIN'
+#!/usr/bin/env bash
+made=$(/usr/bin/mktemp "$@") || exit
+echo "$made"
+[[ $made == */debian*-run.* ]] || exit 0
+echo "$made" >>"$STANDIN_RUNS_MADE"
+[ -n "${STANDIN_PAUSE:-}" ] || exit 0
+touch "$STANDIN_PAUSE.reached"
+for _ in $(seq 600); do
+  [ ! -e "$STANDIN_PAUSE.go" ] || exit 0
+  sleep 0.1
+done
+STANDIN
+export STANDIN_RUNS_MADE=$work/runs-made
+chmod +x "$WGET" "$DEBOOTSTRAP" "$work/bin/rm" "$work/bin/mktemp"
 
 fresh() { bash scripts/fresh-root.sh "$@" >"$work/out" 2>&1; }
 said() { grep -q -- "$1" "$work/out"; }
@@ -69,6 +96,22 @@ started() {
   for _ in $(seq 600); do
     ! compgen -G "$work/runs/*/upper/root/started" >/dev/null || return 0
     sleep 0.1
+  done
+  return 1
+}
+# Waits (bounded) until the file exists.
+appears() {
+  for _ in $(seq 600); do
+    [ ! -e "$1" ] || return 0
+    sleep 0.1
+  done
+  return 1
+}
+# Whether a child of the process waits for a lock.
+waits_for_lock() {
+  local waiting
+  for waiting in $(awk '$2 == "->" {print $6}' /proc/locks); do
+    [ "$(ps -o ppid= -p "$waiting" | tr -d ' ')" != "$1" ] || return 0
   done
   return 1
 }
@@ -143,9 +186,60 @@ kept=$(ls -d "$work/runs/"debian13-run.*)
 STANDIN_DATE="Mon, 03 Jan 2000 00:00:00 UTC" FRESH_ROOT_RUNS=$work/other fresh 13 sh -c : ||
   fail "another clone's run failed: $(tail -n 3 "$work/out")"
 fresh --in "$kept" cat /etc/debian_version && said '^13.0 (stand-in)$' || fail "the kept run lost its base"
+
+# --in refuses a folder that is no kept run, and changes nothing in it: a
+# scratch folder, the folder of all runs, a kept run without its base file.
+mkdir -p "$work/scratch/sub" && touch "$work/scratch/file"
+mv "$kept/base" "$work/kept-base"
+for dir in "$kept" "$work/scratch" "$work/runs"; do
+  before=$(find "$dir" | sort)
+  ! fresh --in "$dir" true || fail "--in $dir was taken for a kept run"
+  [ "$(find "$dir" 2>/dev/null | sort)" = "$before" ] || fail "--in $dir changed it: $(find "$dir" 2>/dev/null | sort)"
+done
+[ ! -d "$kept" ] || mv "$work/kept-base" "$kept/base"
+
+# A root-namespace.sh that is not the first process of its own PID
+# namespace refuses, and mounts and makes nothing (here in a mount and UTS
+# namespace of its own, so that a fault could not reach the host).
+for pid_namespace in "" "--pid --fork --kill-child"; do
+  mkdir "$work/bare-run"
+  # shellcheck disable=SC2086 # the options are words
+  if unshare --mount --uts $pid_namespace sh -c 'sh scripts/root-namespace.sh "$@"; echo "status $?"' sh \
+    "$(cat "$kept/base")" "$work/bare-run" true >"$work/out" 2>&1; then :; fi
+  said "not the first process of a PID namespace of its own" && said "^status [1-9]" ||
+    fail "root-namespace.sh ${pid_namespace:-without a PID namespace} did not refuse: $(tail -n 3 "$work/out")"
+  [ -z "$(ls -A "$work/bare-run")" ] || fail "root-namespace.sh ${pid_namespace:-without a PID namespace} made $(ls -A "$work/bare-run")"
+  rm -rf "$work/bare-run"
+done
 rm -rf "$kept"
 STANDIN_DATE="Mon, 03 Jan 2000 00:00:00 UTC" FRESH_ROOT_RUNS=$work/other fresh 13 sh -c : &&
   [ "$(ls -d "$work/cache/"debian13-*/ | grep -vc '\.kept/$')" -eq 1 ] || fail "the base of a removed kept run stayed"
+
+# An old base whose removal was cut short is made afresh by the next run
+# with its key, never used half-removed.
+old=$(ls -d "$work/cache/"debian13-*/ | grep -v '\.kept/$')
+old=${old%/}
+{ STANDIN_DATE="Tue, 04 Jan 2000 00:00:00 UTC" STANDIN_CUT_RM=$old PATH=$work/bin:$PATH fresh 13 sh -c : || true; } 2>/dev/null
+[ -d "$old/etc" ] || fail "the stand-in rm did not cut the removal of $old short"
+STANDIN_DATE="Mon, 03 Jan 2000 00:00:00 UTC" fresh 13 sh -c : && said "removing an unfinished base" ||
+  fail "a half-removed base was taken: $(tail -n 3 "$work/out")"
+
+# A run that starts while another is between making its folder and locking
+# it leaves that folder be: the first is paused there until the second has
+# made its own folder or waits for the first.
+: >"$STANDIN_RUNS_MADE"
+STANDIN_PAUSE=$work/pause PATH=$work/bin:$PATH bash scripts/fresh-root.sh 13 sh -c : >"$work/out" 2>&1 &
+first=$!
+appears "$work/pause.reached" || fail "the paused run did not reach its folder"
+PATH=$work/bin:$PATH bash scripts/fresh-root.sh 13 sh -c : >"$work/out-second" 2>&1 &
+second=$!
+for _ in $(seq 600); do
+  [ "$(wc -l <"$STANDIN_RUNS_MADE")" -lt 2 ] && ! waits_for_lock "$second" || break
+  sleep 0.1
+done
+touch "$work/pause.go"
+wait "$first" || fail "a run was swept away by one starting beside it: $(tail -n 3 "$work/out")"
+wait "$second" || fail "the run beside another failed: $(tail -n 3 "$work/out-second")"
 
 [ "$failures" -eq 0 ] || exit 1
 echo "fresh root checks: all passed"

@@ -123,11 +123,21 @@ check_folder() {
       fail "MarloCutter.msi does not verify against the throwaway root: $(tail -n 3 "$work/verify")"
   fi
 }
+# The releases run traced (bash -x), with a cmake first on PATH that notes
+# whether it inherited the signing password: neither the build nor the
+# trace may see it, signed or not.
+mkdir "$work/spy"
+printf '#!/bin/sh\n[ -z "${RELEASE_SIGN_PASSWORD+set}" ] || echo "cmake $*" >>"%s"\nexec %s "$@"\n' \
+  "$work/spy/saw-password" "$(command -v cmake)" >"$work/spy/cmake"
+chmod +x "$work/spy/cmake"
+release() { PATH=$work/spy:$PATH bash -x scripts/release.sh "$@"; }
 out=$work/release
-if bash scripts/release.sh "${args[@]}" "$out" >"$work/log" 2>&1; then
+if RELEASE_SIGN_PASSWORD=unsigned-secret release "${args[@]}" "$out" >"$work/log" 2>&1; then
   check_folder "$out" unsigned
   grep -qx 'release: no certificate given (--pkcs12): the programs are not signed' "$work/log" ||
     fail "an unsigned release does not say so: $(cat "$work/log")"
+  [ ! -e "$work/spy/saw-password" ] || fail "an unsigned release's build inherited the password: $(cat "$work/spy/saw-password")"
+  rm -f "$work/spy/saw-password"
   if bash scripts/release.sh "${args[@]}" "$out" >"$work/log" 2>&1; then
     fail "release over an existing folder succeeded"
   fi
@@ -143,9 +153,9 @@ bash tests/release/certificates.sh "$pki"
 password=$(cat "$pki/password")
 if ! command -v osslsigncode >/dev/null; then
   fail "osslsigncode is not installed: signed releases cannot be made or checked here"
-elif bash scripts/release.sh --pkcs12 "$pki/signer.p12" --password-file "$pki/password" --ca-file "$pki/root.pem" \
+elif release --pkcs12 "$pki/signer.p12" --password-file "$pki/password" --ca-file "$pki/root.pem" \
   "${args[@]}" "$work/signed" >"$work/log" 2>&1 &&
-  RELEASE_SIGN_PASSWORD=$password bash scripts/release.sh --pkcs12 "$pki/signer.p12" --ca-file "$pki/root.pem" \
+  RELEASE_SIGN_PASSWORD=$password release --pkcs12 "$pki/signer.p12" --ca-file "$pki/root.pem" \
     "${args[@]}" "$work/signed-again" >>"$work/log" 2>&1; then
   check_folder "$work/signed" signed
   for program in "${programs[@]}" package/MarloCutter.msi; do
@@ -153,6 +163,7 @@ elif bash scripts/release.sh --pkcs12 "$pki/signer.p12" --password-file "$pki/pa
       fail "two signings of ${program#*/} with the same certificate differ"
   done
   ! grep -qF "$password" "$work/log" || fail "a signed release printed the password"
+  [ ! -e "$work/spy/saw-password" ] || fail "a signed release's build inherited the password: $(cat "$work/spy/saw-password")"
 else
   cat "$work/log" >&2
   fail "signed release on good inputs failed"

@@ -24,7 +24,10 @@ enum class HeldModule {
 // null means the folder of this process's program. 0 when every registered
 // edition has the plug-in, 3010 when one gets it at the next restart, else
 // the error of the first edition that failed; ERROR_UNKNOWN_PRODUCT when no
-// edition is registered. The COM registration is not part of it.
+// edition is registered. With HeldModule::Wait, an edition whose old module
+// a removal left to be deleted at the restart fails with 350
+// (ERROR_FAIL_NOACTION_REBOOT); ReplaceAtRestart lists the new one after
+// that deletion. The COM registration is not part of it.
 DWORD DeployAllEditions(RunLog& log, HeldModule policy, const char* sourceFolder = nullptr);
 
 // Removes from every registered edition's plug-in folder the module and

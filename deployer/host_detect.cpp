@@ -115,10 +115,10 @@ unsigned long PlaceModule(NewFile& module, const char* old, DeployWait& wait, bo
     error = SwapInModule([&] { return SwapModule(module, old); }, noWait);
   }
   if (error != kWaitStoppedError) return error;
-  error = module.MoveOverAtRestart(old);
-  const unsigned long outcome = error == ERROR_SUCCESS ? kRestartRequired : error;
-  wait.HeldWaitEnded(outcome);
-  return outcome;
+  // Listing needs an administrator; a refusal is the edition's error.
+  if (const DWORD refused = module.MoveOverAtRestart(old)) return refused;
+  wait.HeldWaitEnded(kRestartRequired);
+  return kRestartRequired;
 }
 
 // Places the module, then the bitmap, each written in full beside its old
@@ -152,11 +152,13 @@ DWORD SourcePath(const char* sourceFolder, char (&path)[kHostPathInputSize]) {
     return n < sizeof path ? ERROR_SUCCESS : ERROR_INSUFFICIENT_BUFFER;
   }
   const size_t n = strnlen(sourceFolder, sizeof path);
+  // No folder at all would name the current drive's root.
+  if (n == 0) return ERROR_BAD_PATHNAME;
   // Room for a closing backslash and the terminator.
   if (n + 2 > sizeof path) return ERROR_FILENAME_EXCED_RANGE;
   std::memcpy(path, sourceFolder, n);
   path[n] = '\0';
-  if (n == 0 || path[n - 1] != '\\') std::strcat(path, "\\");
+  if (path[n - 1] != '\\') std::strcat(path, "\\");
   return ERROR_SUCCESS;
 }
 
@@ -197,8 +199,7 @@ bool DeployPlugin(int majorVersion, bool is64BitEdition, DeployWait& wait) {
   return Fail(outcome);
 }
 
-unsigned long DeployPluginError(int majorVersion, bool is64BitEdition, DeployWait& wait,
-                                const DeployOptions& options) {
+unsigned long DeployPluginError(int majorVersion, bool is64BitEdition, DeployWait& wait, const DeployOptions& options) {
   // The key stays open for the whole deployment, as a claim on the host.
   UniqueHKey key;
   PluginPaths paths;
@@ -224,6 +225,5 @@ unsigned long DeployPluginError(int majorVersion, bool is64BitEdition, DeployWai
     return LastErrorOr(ERROR_GEN_FAILURE);
 
   // The new files are gone again before the outcome is known.
-  return PlaceFiles(paths, moduleSource.get(), bitmapSource.get(), wait, options.replaceHeldAtRestart,
-                    pendingDeletion);
+  return PlaceFiles(paths, moduleSource.get(), bitmapSource.get(), wait, options.replaceHeldAtRestart, pendingDeletion);
 }

@@ -259,7 +259,10 @@ TEST_F(DeployerApp, SilentDeleteCourse) {
   const std::string module = cd9 + "\\Marlotrim.cpg";
   ImageHolder host(module);
   ASSERT_TRUE(host.Held());
-  ASSERT_TRUE(WriteFileBytes(box.Dir() + "\\Marlotrim32.cpg", ReadFileBytes(module)));
+  // Its image is the package's module here, as it is in X7.
+  const std::string image = ReadFileBytes(module);
+  ASSERT_TRUE(WriteFileBytes(box.Dir() + "\\Marlotrim32.cpg", image));
+  ASSERT_TRUE(WriteFileBytes(x7 + "\\Marlotrim.cpg", image));
   EXPECT_EQ(run("/Delete /Log \"" + log + "\""), ERROR_SUCCESS_REBOOT_REQUIRED);
   EXPECT_TRUE(PendingDeletion(module));
   EXPECT_TRUE(logged("CorelDraw 9: " + module + " held, to be deleted at the next restart: 3010 "));

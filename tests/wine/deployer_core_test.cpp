@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "deployer_core_fixture.h"
 #include "courses.h"
+#include "deployer_core_fixture.h"
 #include "handles.h"
 #include "host_detect.h"
 #include "planted_dlls.h"
@@ -299,8 +299,9 @@ TEST_F(DeployerDeploy, CoursesForAnInstallerTransaction) {
   EXPECT_EQ(ReadFileBytes(module + ".new"), "package's Marlotrim32.cpg");
   EXPECT_EQ(ReadFileBytes(plugins + "\\Marlotrim.bmp"), "package's Marlotrim.bmp");
   EXPECT_NE(PendingOperations(), pendingBefore);
-  EXPECT_TRUE(logged("CorelDraw 12: the host holds its plug-in module; the new one takes its place at the next restart: "
-                     "3010 "));
+  EXPECT_TRUE(
+      logged("CorelDraw 12: the host holds its plug-in module; the new one takes its place at the next restart: "
+             "3010 "));
   EXPECT_TRUE(logged("CorelDraw 12: deploy the plug-in: 3010 "));
   EXPECT_FALSE(logged("waiting for the host"));
 

@@ -87,9 +87,8 @@ CUSTOM_ACTION PrepareCourses(MSIHANDLE install) {
     return session.Finish(ERROR_FILENAME_EXCED_RANGE, "PORT");
   const bool ok = session.SetProperty("InstallPrinter", printer) &&
                   session.SetProperty("RollbackPrinter", installed ? "keep" : "remove") &&
-                  session.SetProperty("RollbackFolder", folders) && session.SetProperty("DeployPlugin", folders) &&
-                  session.SetProperty("RollbackPlugin", folders) && session.SetProperty("CommitPlugin", folders) &&
-                  session.SetProperty("RemovePlugin", folders);
+                  session.SetProperty("DeployPlugin", folders) && session.SetProperty("RollbackPlugin", folders) &&
+                  session.SetProperty("CommitPlugin", folders) && session.SetProperty("RemovePlugin", folders);
   return ok ? ERROR_SUCCESS : session.Finish(ERROR_GEN_FAILURE, "hand the properties to the deferred actions");
 }
 
@@ -141,17 +140,6 @@ CUSTOM_ACTION CommitPlugin(MSIHANDLE install) {
   MsiSession session(install);
   Folders folders;
   if (ReadFolders(session, folders)) DropPluginFiles(folders.undo);
-  return ERROR_SUCCESS;
-}
-
-// Scheduled before the files, so that it runs after their rollback: the
-// installation folder goes if the rollback left it empty (Wine's msiexec
-// leaves the folders it made; Windows has removed it by then).
-CUSTOM_ACTION RollbackFolder(MSIHANDLE install) {
-  MsiSession session(install);
-  Folders folders;
-  if (ReadFolders(session, folders) && ::RemoveDirectoryA(folders.source))
-    session.Log().Step(ERROR_SUCCESS, "remove the empty folder %s", folders.source);
   return ERROR_SUCCESS;
 }
 

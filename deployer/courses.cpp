@@ -24,8 +24,8 @@ class LoggingWait : public DeployWait {
     ::Sleep(milliseconds);
     return true;
   }
-  void HeldWaitEnded(unsigned long outcome) override {
-    m_log.Step(outcome, "%s: %s", m_edition, HeldWaitEnd(outcome));
+  void HeldWaitEnded(unsigned long outcome, bool attemptsRanOut) override {
+    m_log.Step(outcome, "%s: %s", m_edition, HeldWaitEnd(outcome, attemptsRanOut));
     m_told = false;
   }
   void BitmapReplaced(unsigned long outcome) override {

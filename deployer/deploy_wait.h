@@ -12,8 +12,11 @@ class DeployWait {
   virtual bool Pause(unsigned milliseconds, bool held) = 0;
   // The waiting for a held module is over. Called once after the last held
   // pause of a deployment, with how it ended: 0 when the new module is in
-  // place, else why not (see HeldWaitEnd).
-  virtual void HeldWaitEnded(unsigned long outcome) { (void)outcome; }
+  // place, else why not (see HeldWaitEnd), and whether the attempts ran out.
+  virtual void HeldWaitEnded(unsigned long outcome, bool attemptsRanOut) {
+    (void)outcome;
+    (void)attemptsRanOut;
+  }
   // The bitmap's replacement, once the new module is in place: 0, or the
   // error that left the old bitmap.
   virtual void BitmapReplaced(unsigned long outcome) { (void)outcome; }

@@ -5,6 +5,7 @@
 #include "autoproxy.h"
 #include "dialog_wait.h"
 #include "edition_run.h"
+#include "failure_text.h"
 #include "host_detect.h"
 
 namespace {
@@ -145,7 +146,11 @@ void CAddonDeployDlg::OnInstallPlugins() {
     if (this->*row.tick == 0) return ERROR_SUCCESS;
     const DWORD error = DeployRow(row);
     // Outside any wait: no box comes up inside a message the wait handled.
-    if (error != ERROR_SUCCESS) AfxMessageBox("Fail", MB_OK);
+    if (error != ERROR_SUCCESS) {
+      char text[1024];
+      FailureText("Fail", error, text);
+      AfxMessageBox(text, MB_OK);
+    }
     return error;
   });
   m_deploying = false;

@@ -20,7 +20,7 @@ bool DialogDeployWait::Pause(unsigned milliseconds, bool held) {
   return !Stopped();
 }
 
-void DialogDeployWait::HeldWaitEnded(unsigned long) {
+void DialogDeployWait::HeldWaitEnded(unsigned long, bool) {
   m_cancel.End();
   if (m_noticeShown) ShowNotice(false);
   m_heldMs = 0;

@@ -14,7 +14,7 @@ class DialogDeployWait : public DeployWait {
   DialogDeployWait(HWND dialog, const char* edition) : m_dialog(dialog), m_edition(edition) {}
 
   bool Pause(unsigned milliseconds, bool held) override;
-  void HeldWaitEnded(unsigned long outcome) override;
+  void HeldWaitEnded(unsigned long outcome, bool attemptsRanOut) override;
 
   // The user's Cancel or close request, made at clickTime (its message's
   // time): the pause ends and the edition fails, if this wait was running

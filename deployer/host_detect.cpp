@@ -117,7 +117,7 @@ unsigned long PlaceModule(NewFile& module, const char* old, DeployWait& wait, bo
   if (error != kWaitStoppedError) return error;
   // Listing needs an administrator; a refusal is the edition's error.
   if (const DWORD refused = module.MoveOverAtRestart(old)) return refused;
-  wait.HeldWaitEnded(kRestartRequired);
+  wait.HeldWaitEnded(kRestartRequired, false);
   return kRestartRequired;
 }
 

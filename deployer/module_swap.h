@@ -24,10 +24,11 @@ using SwapFn = std::function<SwapRefusal()>;
 
 // What a refusal with access denied means, by the error of opening the old
 // module for deletion (0 when it opened). It opens while a running host has
-// it loaded, or another holds it sharing deletion: held. A holder that does
-// not share deletion refuses the open with a sharing violation, and its hold
-// is not waited for. The file's own security refuses it with access denied:
-// nobody holds it, and no wait changes that.
+// it loaded, or another holds it sharing deletion: held, and only then. A
+// holder that does not share deletion refuses the open with a sharing
+// violation, and its hold is not waited for. Any other probe error (the
+// file's own security, a path gone) is no hold either: the refusal's access
+// denied stands, and no wait changes it.
 SwapRefusal JudgeDenial(unsigned long probeError);
 
 // Tries the swap, pausing after every refused attempt and trying again only
@@ -37,6 +38,6 @@ SwapRefusal JudgeDenial(unsigned long probeError);
 // another refusal keeps that refusal's error); the old module then stays.
 unsigned long SwapInModule(const SwapFn& swap, DeployWait& wait);
 
-// How a wait for a held module ended, told by SwapInModule's outcome, as a
-// log line says it.
-const char* HeldWaitEnd(unsigned long outcome);
+// How a wait for a held module ended, told by SwapInModule's outcome and
+// whether the attempts ran out, as a log line says it.
+const char* HeldWaitEnd(unsigned long outcome, bool attemptsRanOut);

@@ -1,6 +1,8 @@
 #include "registration.h"
 
 #include "afxdisp.h"
+#include "class_id.h"
+#include "elevation_entry.h"
 #include "handles.h"
 #include "win32_error.h"
 #include "winapp.h"
@@ -19,6 +21,8 @@ bool TypeLibRegistered() {
 DWORD WriteRegistration() {
   DWORD error = ERROR_SUCCESS;
   if (!COleObjectFactory::UpdateRegistryAll(TRUE)) error = LastErrorOr(ERROR_GEN_FAILURE);
+  // Under the class's key: removing the class removes it too.
+  if (error == ERROR_SUCCESS) error = WriteElevationEntry(CLSID_AddonDeploy);
   if (!AfxOleRegisterTypeLib(AfxGetInstanceHandle(), LIBID_AddonDeploy, nullptr, nullptr) && error == ERROR_SUCCESS)
     error = LastErrorOr(ERROR_GEN_FAILURE);
   return error;

@@ -13,6 +13,16 @@
 #include "win32_error.h"
 
 namespace {
+// Shown for /? and /help, where administrators look first; docs/unattended.md has the rest.
+constexpr char kUsage[] =
+    "AddonDeploy.exe  opens the dialog.\n"
+    "AddonDeploy.exe /Install [/Log FILE]  installs the plug-in into every registered edition, no window.\n"
+    "AddonDeploy.exe /Delete [/Log FILE]  removes it, no window.\n"
+    "AddonDeploy.exe /RegServer, /UnregServer  registers or removes its COM server.\n"
+    "/Log FILE appends one line per step.\n\n"
+    "Exit codes: 0 done; 1605 no edition registered; 87 malformed command line; "
+    "1223 dialog closed; other: the Windows error of the first edition that failed.";
+
 // Restart support of the restart kind only.
 constexpr DWORD kRestartManagerSupportRestart = 0x01;
 
@@ -42,6 +52,11 @@ BOOL CAddonDeployApp::InitInstance() {
   CSilentCommandLineInfo cmdInfo(true, false);
   ParseCommandLine(cmdInfo);
   const bool automated = cmdInfo.m_bRunEmbedded || cmdInfo.m_bRunAutomated;
+  // The usage changes nothing, not even the registration of an ordinary start.
+  if (!automated && cmdInfo.m_nShellCommand == CCommandLineInfo::FileNew && cmdInfo.m_silent.Help()) {
+    AfxMessageBox(kUsage, MB_OK | MB_ICONINFORMATION);
+    return FALSE;
+  }
   // The automation and registration switches come first, as they always have.
   const bool silent =
       !automated && cmdInfo.m_nShellCommand == CCommandLineInfo::FileNew && cmdInfo.m_silent.Requested();

@@ -7,6 +7,26 @@
 
 namespace {
 
+// The open log a failure writes to.
+HANDLE volatile g_endLog = nullptr;
+LONG volatile g_endLogged = 0;
+
+// Appends text at *at, within end, leaving room for the line break.
+void Append(char*& at, const char* end, const char* text) {
+  while (*text != '\0' && at < end - 2) *at++ = *text++;
+}
+
+void AppendNumber(char*& at, const char* end, unsigned long value, int width) {
+  char digits[12];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0 && n < 10);
+  while (n < width && n < 10) digits[n++] = '0';
+  while (n > 0 && at < end - 2) *at++ = digits[--n];
+}
+
 // The system's text for the code on one line, without its line break.
 void ErrorText(DWORD code, char (&text)[256]) {
   const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
@@ -34,7 +54,42 @@ DWORD RunLog::Open(const wchar_t* path) {
   // NUL is no record either.
   if (::GetFileType(file.get()) != FILE_TYPE_DISK) return ERROR_INVALID_PARAMETER;
   m_file = std::move(file);
+  g_endLog = m_file.get();
   return ERROR_SUCCESS;
+}
+
+RunLog::~RunLog() {
+  if (m_file) ::InterlockedCompareExchangePointer(&g_endLog, nullptr, m_file.get());
+}
+
+void LogProgramEnd(const char* why, DWORD code) {
+  const HANDLE file = g_endLog;
+  // A failure inside this line, or in a second thread, ends without one.
+  if (file == nullptr || ::InterlockedExchange(&g_endLogged, 1) != 0) return;
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  char line[256];
+  char* at = line;
+  const char* end = line + sizeof line;
+  AppendNumber(at, end, now.wYear, 4);
+  Append(at, end, "-");
+  AppendNumber(at, end, now.wMonth, 2);
+  Append(at, end, "-");
+  AppendNumber(at, end, now.wDay, 2);
+  Append(at, end, " ");
+  AppendNumber(at, end, now.wHour, 2);
+  Append(at, end, ":");
+  AppendNumber(at, end, now.wMinute, 2);
+  Append(at, end, ":");
+  AppendNumber(at, end, now.wSecond, 2);
+  Append(at, end, " the program ends, ");
+  Append(at, end, why);
+  Append(at, end, ": ");
+  AppendNumber(at, end, code, 1);
+  *at++ = '\r';
+  *at++ = '\n';
+  DWORD written = 0;
+  ::WriteFile(file, line, static_cast<DWORD>(at - line), &written, nullptr);
 }
 
 DWORD StartSilentRun(const SilentSwitches& switches, RunLog& log) {

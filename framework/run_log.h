@@ -9,6 +9,8 @@
 
 class RunLog {
  public:
+  ~RunLog();
+
   // Opens the file for appending, creating it when missing. 0, or the error
   // that kept it from opening; ERROR_INVALID_PARAMETER for anything but a
   // file on a disk (a port, a pipe, NUL), which is never written to.
@@ -31,6 +33,11 @@ class RunLog {
   Sink m_sink = nullptr;
   void* m_sinkContext = nullptr;
 };
+
+// The line of a failure that ends the program, "<time> the program ends, <why>:
+// <code>", in the log last opened and still open, if any. Only once, and with
+// no allocation, lock or C library, so that any failure may call it.
+void LogProgramEnd(const char* why, DWORD code);
 
 // The start of an unattended course: 0 when its switches are sound and the
 // log they ask for, if any, is open; else the error to end with, before

@@ -8,21 +8,27 @@
 // once instead, so the programs are built without exceptions and none of that
 // is linked. The process ends with a Win32 code a setup package can read,
 // and without the runtime's message box, which no one would answer in an
-// unattended run.
+// unattended run. The runtime's other ways into the C library's abort(),
+// which shows that box and ends with 3, are replaced too: a pure or deleted
+// virtual function called, std::terminate. (abort() itself is not: defined
+// here, it kept the deployer's dialog from opening under Wine.)
 #include <windows.h>
 
 #include <cstdlib>
 #include <new>
 
+#include "run_log.h"
+
 namespace {
 
-[[noreturn]] void EndProcess(DWORD code) {
+[[noreturn]] void EndProcess(DWORD code, const char* why) {
+  LogProgramEnd(why, code);
   ::TerminateProcess(::GetCurrentProcess(), code);
-  std::abort();  // not reached: TerminateProcess does not return for itself
+  ::ExitProcess(code);  // not reached: TerminateProcess does not return for itself
 }
 
-[[noreturn]] void OutOfMemory() { EndProcess(ERROR_NOT_ENOUGH_MEMORY); }
-[[noreturn]] void Broken() { EndProcess(ERROR_INTERNAL_ERROR); }
+[[noreturn]] void OutOfMemory() { EndProcess(ERROR_NOT_ENOUGH_MEMORY, "out of memory"); }
+[[noreturn]] void Broken() { EndProcess(ERROR_INTERNAL_ERROR, "a check of the C++ library failed"); }
 
 void* Allocate(std::size_t size) {
   // The C library's malloc(0) may return null; operator new must not.
@@ -66,3 +72,14 @@ void __throw_range_error(const char*) { Broken(); }
 void __throw_overflow_error(const char*) { Broken(); }
 void __throw_underflow_error(const char*) { Broken(); }
 }  // namespace std
+
+extern "C" {
+// Both, or the runtime's own object, which defines both, would be linked.
+void __cxa_pure_virtual() { EndProcess(ERROR_INTERNAL_ERROR, "a pure virtual function called"); }
+void __cxa_deleted_virtual() { EndProcess(ERROR_INTERNAL_ERROR, "a deleted virtual function called"); }
+}
+
+// The runtime's default handler of std::terminate.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { EndProcess(ERROR_INTERNAL_ERROR, "std::terminate called"); }
+}  // namespace __gnu_cxx

@@ -64,6 +64,8 @@ bool SilentSwitches::Take(const wchar_t* param, bool flag) {
     Expect(&m_port);
   } else if (EqualsIgnoringCase(param, "Log")) {
     Expect(&m_log);
+  } else if (EqualsIgnoringCase(param, "?") || EqualsIgnoringCase(param, "help")) {
+    m_help = true;
   } else if (FindFrameworkSwitch(param) == FrameworkSwitch::None) {
     m_foreign = true;
   }

@@ -31,6 +31,9 @@ class SilentSwitches {
   // 0 when the course can run as given, else 87 (a malformed command line).
   unsigned long Error() const;
 
+  // /? or /help anywhere on the line: the usage is shown and nothing else runs.
+  bool Help() const { return m_help; }
+
   SilentCourse Course() const { return m_course; }
   // The values, or null when not given.
   const wchar_t* Port() const { return m_port.given ? m_port.text.c_str() : nullptr; }
@@ -53,5 +56,6 @@ class SilentSwitches {
   bool m_malformed = false;
   // An argument that neither the courses nor the framework know.
   bool m_foreign = false;
+  bool m_help = false;
   Value* m_awaiting = nullptr;
 };

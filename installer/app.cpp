@@ -1,6 +1,7 @@
 #include "app.h"
 
 #include "dialog.h"
+#include "elevation.h"
 #include "res/resource.h"
 #include "silent.h"
 #include "switch_scan.h"
@@ -12,6 +13,16 @@ CPLOTINSTModule _Module;
 namespace {
 // The installer offers no COM class; the table is empty.
 ATL_OBJMAP_ENTRY ObjectMap[] = {{nullptr, nullptr, nullptr, 0}};
+
+// Shown for /? and /help, where administrators look first; docs/unattended.md has the rest.
+constexpr char kUsage[] =
+    "PLOTINST.exe  opens the dialog.\n"
+    "PLOTINST.exe /Install [/Port NAME] [/Log FILE]  installs the printer driver, no window.\n"
+    "PLOTINST.exe /Delete [/Log FILE]  removes it, no window.\n"
+    "/Log FILE appends one line per step.\n\n"
+    "Exit codes: 0 done or nothing to do; 3010 done, a restart finishes it; "
+    "350 restart first; 87 malformed command line; 1796 no such port; "
+    "1223 dialog closed; 740 not elevated; other: the Windows error of the failed step.";
 }  // namespace
 
 LONG CPLOTINSTModule::Lock() {
@@ -29,6 +40,9 @@ BEGIN_MESSAGE_MAP(CPLOTINSTApp, CWinApp)
 END_MESSAGE_MAP()
 
 BOOL CPLOTINSTApp::InitInstance() {
+  // Started by the dialog's elevation request: that click only, before any
+  // other switch could be read into its values.
+  if (RunRelaunchedClick(::GetCommandLineW(), m_exitCode)) return FALSE;
   if (!InitComServer()) return FALSE;
   AfxEnableControlContainer();
 
@@ -36,6 +50,10 @@ BOOL CPLOTINSTApp::InitInstance() {
   ParseCommandLine(cmdInfo);
   // Started by COM: stay in the message loop without a window.
   if (cmdInfo.m_bRunEmbedded || cmdInfo.m_bRunAutomated) return TRUE;
+  if (cmdInfo.m_silent.Help()) {
+    AfxMessageBox(kUsage, MB_OK | MB_ICONINFORMATION);
+    return FALSE;
+  }
   if (cmdInfo.m_silent.Requested()) {
     m_exitCode = RunSilentCourse(cmdInfo.m_silent);
     return FALSE;

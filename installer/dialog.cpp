@@ -1,7 +1,11 @@
 #include "dialog.h"
 
+#include <commctrl.h>
+
 #include <cstring>
 
+#include "elevation.h"
+#include "failure_text.h"
 #include "spooler.h"
 
 namespace {
@@ -15,8 +19,8 @@ BEGIN_MESSAGE_MAP(CPLOTINSTDlg, CDialog)
   ON_WM_QUERYDRAGICON()
   ON_WM_CTLCOLOR()
   ON_WM_DESTROY()
-  ON_BN_CLICKED(IDC_INSTALL, OnInstall)
-  ON_BN_CLICKED(IDC_DELETE, OnDelete)
+  ON_BN_CLICKED(IDC_INSTALL, OnInstallClicked)
+  ON_BN_CLICKED(IDC_DELETE, OnDeleteClicked)
   ON_BN_CLICKED(IDC_CONFIG, OnConfig)
   ON_CBN_SELCHANGE(IDC_MODEL, RefreshButtons)
   ON_CBN_SELCHANGE(IDC_PORT, OnPortChanged)
@@ -49,6 +53,12 @@ BOOL CPLOTINSTDlg::OnInitDialog() {
   CWnd model = GetDlgItem(IDC_MODEL);
   model.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kModelName));
   model.SendMessage(CB_SETCURSEL, 0);
+
+  m_needsRights = !HoldsAdministratorRights();
+  if (m_needsRights) {
+    Button_SetElevationRequiredState(::GetDlgItem(m_hWnd, IDC_INSTALL), TRUE);
+    Button_SetElevationRequiredState(::GetDlgItem(m_hWnd, IDC_DELETE), TRUE);
+  }
 
   PlotterUsbPortName(m_usbPortName);
   FillPortList();
@@ -91,8 +101,16 @@ int CPLOTINSTDlg::IsDriverInstalled(const char* name) {
 }
 
 DWORD CPLOTINSTDlg::FindDriver(const char* name, bool& installed) {
+  const Environments environments = RemovalEnvironments(SystemMachine());
+  for (int i = 0; i < environments.count; ++i)
+    if (const DWORD error = FindDriverIn(environments.names[i], name, installed); error != ERROR_SUCCESS || installed)
+      return error;
+  return ERROR_SUCCESS;
+}
+
+DWORD CPLOTINSTDlg::FindDriverIn(const char* environment, const char* name, bool& installed) {
   installed = false;
-  const spooler::Records<DRIVER_INFO_1A> drivers = spooler::EnumDrivers();
+  const spooler::Records<DRIVER_INFO_1A> drivers = spooler::EnumDrivers(environment);
   for (const DRIVER_INFO_1A& driver : drivers) {
     if (driver.pName != nullptr && std::strcmp(driver.pName, name) == 0) installed = true;
   }
@@ -140,7 +158,9 @@ void CPLOTINSTDlg::ShowOutcome(const StepsResult& result, const char* failText, 
   m_exitCode = result.error;
   StopAnimation();
   if (!result.succeeded) {
-    MessageBox(failText);
+    char text[1024];
+    FailureText(failText, result.error, text);
+    MessageBox(text);
     return;
   }
   MessageBox(successText);

@@ -10,8 +10,10 @@
 #include "handles.h"
 #include "outcome.h"
 #include "package.h"
+#include "package_machine.h"
 #include "res/resource.h"
 #include "run_log.h"
+#include "silent_switches.h"
 #include "spooler.h"
 
 class CPLOTINSTDlg : public CDialog {
@@ -21,12 +23,14 @@ class CPLOTINSTDlg : public CDialog {
 
   BOOL DestroyWindow() override;
 
-  // 1 when the spooler has a printer driver of exactly this name; 0 also
-  // when it refuses to list its drivers.
+  // 1 when the spooler has a printer driver of exactly this name in an
+  // environment removal looks in; 0 also when it refuses to list its drivers.
   static int IsDriverInstalled(const char* name);
-  // Whether the spooler has a printer driver of exactly this name: 0, or the
-  // spooler's refusal to list its drivers.
+  // Whether the spooler has a printer driver of exactly this name in one of
+  // the environments removal looks in: 0, or the spooler's refusal to list.
   static DWORD FindDriver(const char* name, bool& installed);
+  // The same in one environment (null: the caller's).
+  static DWORD FindDriverIn(const char* environment, const char* name, bool& installed);
   // Enables Install or Delete (and the port list) by whether the model is installed.
   void RefreshButtons();
 
@@ -52,6 +56,16 @@ class CPLOTINSTDlg : public CDialog {
 
   void OnInstall();
   void OnDelete();
+  // A click on Install or Delete: carried out here, or, without
+  // administrator rights, by one elevated start of this program.
+  void OnInstallClicked();
+  void OnDeleteClicked();
+  // Asks the system once to start this program elevated for the click's
+  // course with the chosen model and port, shows the animation while it
+  // runs and its outcome as the click's own.
+  void ClickWithElevation(SilentCourse course);
+  // Install and Delete need an elevation request first (and show the shield).
+  bool m_needsRights = false;
   // Unscrambles a package file into a driver file. False, with no file left
   // at the destination and the failed call's error as the last error, when
   // the source cannot be read whole or the destination cannot be written.
@@ -69,14 +83,19 @@ class CPLOTINSTDlg : public CDialog {
   };
   // The steps of Install and of Delete, touching no window, so that the
   // dialog and the unattended courses share them; each goes to the log.
+  // Install refuses a package whose driver does not fit the system before
+  // any step, with 216, and otherwise installs for the package's environment.
   static StepsResult InstallModel(const char* model, const ModelFiles* files, const char* port, bool comDefaults,
-                                  RunLog& log);
+                                  const PackageFit& fit, RunLog& log);
   static StepsResult RemoveModel(const char* model, const ModelFiles* files, RunLog& log);
-  // The last step of Delete: the model's files in the driver directory and
-  // its subfolder 3, and plotsvc.dll, each unless a driver other than the
+  // The last step of Delete, for each environment removal looks in: the
+  // model's files in its driver directory and the subfolder 3, and
+  // plotsvc.dll, each unless a driver of that environment other than the
   // model's or a port monitor names it. A file the system still holds is
   // deleted at the next restart.
   static void RemoveDriverFiles(const char* model, const ModelFiles& files, StepsResult& result, RunLog& log);
+  static void RemoveDriverFilesIn(const char* environment, const char* model, const ModelFiles& files,
+                                  StepsResult& result, RunLog& log);
 
   // The result of the last Install or Delete; cancelled while there was none.
   DWORD m_exitCode = ERROR_CANCELLED;

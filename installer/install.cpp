@@ -5,6 +5,7 @@
 
 #include "dialog.h"
 #include "package.h"
+#include "package_machine.h"
 #include "port_filter.h"
 #include "restart_removal.h"
 #include "spooler.h"
@@ -60,14 +61,29 @@ void CPLOTINSTDlg::OnInstall() {
   char port[256];
   GetSelectedText(IDC_PORT, port);
   RunLog noLog;
-  ShowOutcome(InstallModel(model, files, port, m_portConfigured == 0, noLog), "Add printer fail!", "Install success!");
+  const PackageFit fit = ReadPackageFit();
+  char refusal[512];
+  RefusalText(refusal, sizeof refusal, fit.driver, fit.config, fit.system);
+  ShowOutcome(InstallModel(model, files, port, m_portConfigured == 0, fit, noLog),
+              fit.fits ? "Add printer fail!" : refusal, "Install success!");
 }
 
 CPLOTINSTDlg::StepsResult CPLOTINSTDlg::InstallModel(const char* model, const ModelFiles* files, const char* port,
-                                                     bool comDefaults, RunLog& log) {
+                                                     bool comDefaults, const PackageFit& fit, RunLog& log) {
   // Steps after the package go on whatever they give, as they always have;
   // the first error still makes the result.
   StepsResult result;
+
+  // A driver of another machine is one no printer of this Windows can use.
+  if (!fit.fits) {
+    char refusal[512];
+    RefusalText(refusal, sizeof refusal, fit.driver, fit.config, fit.system);
+    for (char* c = refusal; *c; ++c)
+      if (*c == '\n') *c = ' ';
+    log.Step(ERROR_EXE_MACHINE_TYPE_MISMATCH, "%s", refusal);
+    result.Note(ERROR_EXE_MACHINE_TYPE_MISMATCH);
+    return result;
+  }
 
   char directory[256];
   if (files == nullptr) {
@@ -75,7 +91,7 @@ CPLOTINSTDlg::StepsResult CPLOTINSTDlg::InstallModel(const char* model, const Mo
     result.Note(ERROR_INVALID_INDEX);
     return result;
   }
-  const bool haveDirectory = spooler::GetDriverDirectory(directory);
+  const bool haveDirectory = spooler::GetDriverDirectory(fit.environment, directory);
   const DWORD directoryError = haveDirectory ? ERROR_SUCCESS : LastErrorOr(ERROR_PATH_NOT_FOUND);
   log.Step(directoryError, "driver directory \"%s\"", directory);
   DriverPaths paths;
@@ -110,7 +126,7 @@ CPLOTINSTDlg::StepsResult CPLOTINSTDlg::InstallModel(const char* model, const Mo
   DRIVER_INFO_3A driver{};
   driver.cVersion = 3;
   driver.pName = const_cast<char*>(model);
-  driver.pEnvironment = nullptr;
+  driver.pEnvironment = const_cast<char*>(fit.environment);
   driver.pDriverPath = paths.driver;
   driver.pDataFile = paths.data;
   driver.pConfigFile = paths.config;

@@ -1,10 +1,13 @@
 // Delete: the printer and the driver of the model's name removed, then the
-// driver files from the driver directory and its subfolder 3.
+// driver files from the driver directory and its subfolder 3, in each
+// environment the driver may have been installed for.
 #include <cstring>
 
 #include "dialog.h"
 #include "file_names.h"
+#include "machine.h"
 #include "package.h"
+#include "package_machine.h"
 #include "restart_removal.h"
 #include "spooler.h"
 #include "win32_error.h"
@@ -12,13 +15,14 @@
 namespace {
 
 // Whether another installed driver or a port monitor names a file: the
-// spooler's drivers other than the one removed, and its monitors.
+// spooler's drivers of the files' environment other than the one removed,
+// and its monitors.
 class OtherUsers {
  public:
   // 0, or the spooler's refusal to list its drivers or monitors.
-  DWORD Read(const char* model) {
+  DWORD Read(const char* environment, const char* model) {
     m_model = model;
-    m_drivers = spooler::EnumDriverFiles();
+    m_drivers = spooler::EnumDriverFiles(environment);
     if (const DWORD error = m_drivers.Error()) return error;
     m_monitors = spooler::EnumMonitors();
     return m_monitors.Error();
@@ -71,8 +75,7 @@ DWORD MakeWritable(const char* path) {
 }
 
 // 0 once the file is deleted, else why not. A read-only one is made writable
-// and tried again; one still refused then stays writable, so that the
-// restart can delete it.
+// and tried again; attributesBefore then says what to restore.
 DWORD DeleteOwnedFile(const char* path, DWORD& attributesBefore) {
   attributesBefore = 0;
   if (::DeleteFileA(path)) return ERROR_SUCCESS;
@@ -101,6 +104,9 @@ void RemoveOwnedFile(const char* path, const char* restartName, const OtherUsers
     return;
   }
   if (IsHeld(path, error)) {
+    // The restart cannot delete a read-only file, and a held one refused
+    // with a sharing violation before its attribute was looked at.
+    if (attributesBefore == 0) attributesBefore = MakeWritable(path);
     if (IsPendingDeletion(restartName)) {
       log.Step(ERROR_SUCCESS, "%s held, already to be deleted at the next restart", restartName);
       return;
@@ -139,6 +145,9 @@ void RemovePrinter(const char* model, CPLOTINSTDlg::StepsResult& result, RunLog&
   result.Note(error);
 }
 
+// Whether an environment is other than the x86 one the program always used.
+bool Native(const char* environment) { return std::strcmp(environment, EnvironmentOf(Machine::X86)) != 0; }
+
 }  // namespace
 
 void CPLOTINSTDlg::OnDelete() {
@@ -158,38 +167,57 @@ CPLOTINSTDlg::StepsResult CPLOTINSTDlg::RemoveModel(const char* model, const Mod
     return result;
   }
   RemovePrinter(model, result, log);
-  if (!spooler::DeleteDriver(model)) {
-    const DWORD error = LastErrorOr(ERROR_GEN_FAILURE);
-    log.Step(error, "delete printer driver \"%s\"", model);
+  // The native environment's driver, then on 64-bit Windows an x86 one an
+  // older installer left. With none listed anywhere the x86 one is asked
+  // for anyway: the spooler's own refusal says there is none, as it always did.
+  const Environments environments = RemovalEnvironments(SystemMachine());
+  for (int i = 0; i < environments.count; ++i) {
+    const char* environment = environments.names[i];
+    const bool lastChance = i + 1 == environments.count && !result.succeeded;
+    bool listed = false;
+    if (FindDriverIn(environment, model, listed) == ERROR_SUCCESS && !listed && !lastChance) continue;
+    const bool deleted = spooler::DeleteDriver(model, environment);
+    const DWORD error = deleted ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
+    log.Step(error, "delete printer driver \"%s\"%s%s", model, Native(environment) ? " for " : "",
+             Native(environment) ? environment : "");
     result.Note(error);
-    return result;
+    if (!deleted) return result;
+    result.succeeded = true;
+    result.changed = true;
+    RemoveDriverFilesIn(environment, model, *files, result, log);
   }
-  log.Step(ERROR_SUCCESS, "delete printer driver \"%s\"", model);
-  result.succeeded = true;
-  result.changed = true;
-  RemoveDriverFiles(model, *files, result, log);
   return result;
 }
 
 void CPLOTINSTDlg::RemoveDriverFiles(const char* model, const ModelFiles& files, StepsResult& result, RunLog& log) {
+  const Environments environments = RemovalEnvironments(SystemMachine());
+  for (int i = 0; i < environments.count; ++i) RemoveDriverFilesIn(environments.names[i], model, files, result, log);
+}
+
+void CPLOTINSTDlg::RemoveDriverFilesIn(const char* environment, const char* model, const ModelFiles& files,
+                                       StepsResult& result, RunLog& log) {
   // A file another driver or a monitor names is theirs too: without their
   // list, nothing is deleted.
   OtherUsers others;
-  if (const DWORD error = others.Read(model)) {
-    log.Step(error, "list the printer drivers and port monitors");
+  if (const DWORD error = others.Read(environment, model)) {
+    log.Step(error, "list the printer drivers%s%s and port monitors", Native(environment) ? " for " : "",
+             Native(environment) ? environment : "");
     result.Note(error);
     return;
   }
+  // The x86 spooler's companion lives in this program's system folder
+  // (SysWOW64 on 64-bit Windows), a native driver's in the native one.
   char plotsvc[512], plotsvcAtRestart[512];
-  const bool havePlotsvc = SystemFilePath("\\plotsvc.dll", plotsvc, plotsvcAtRestart);
+  const bool havePlotsvc = Native(environment) ? NativeSystemFilePath("\\plotsvc.dll", plotsvc, plotsvcAtRestart)
+                                               : SystemFilePath("\\plotsvc.dll", plotsvc, plotsvcAtRestart);
 
   // Without the driver directory no path is built: nothing is deleted at the
   // root of the current drive.
   char directory[256];
-  const bool haveDirectory = spooler::GetDriverDirectory(directory);
+  const bool haveDirectory = spooler::GetDriverDirectory(environment, directory);
   if (!haveDirectory) {
     const DWORD error = LastErrorOr(ERROR_PATH_NOT_FOUND);
-    log.Step(error, "driver directory");
+    log.Step(error, "driver directory%s%s", Native(environment) ? " for " : "", Native(environment) ? environment : "");
     result.Note(error);
   }
   // The driver files go at the restart by the spooler's own path.

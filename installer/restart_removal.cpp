@@ -49,3 +49,14 @@ bool SystemFilePath(const char* name, char (&path)[512], char (&restartName)[512
   if (!Wow64Spelling(path, restartName)) Copy(path, restartName);
   return true;
 }
+
+bool NativeSystemFilePath(const char* name, char (&path)[512], char (&restartName)[512]) {
+  BOOL wow64 = FALSE;
+  if (!::IsWow64Process(::GetCurrentProcess(), &wow64) || !wow64) return SystemFilePath(name, path, restartName);
+  char windows[MAX_PATH], system[MAX_PATH];
+  const UINT w = ::GetSystemWindowsDirectoryA(windows, sizeof windows);
+  const UINT s = ::GetSystemDirectoryA(system, sizeof system);
+  if (w == 0 || w >= sizeof windows || s == 0 || s >= sizeof system) return false;
+  return JoinPath(path, sizeof path, windows, "\\Sysnative", name) &&
+         JoinPath(restartName, sizeof restartName, system, name);
+}

@@ -18,3 +18,10 @@ bool FindPendingDriverFile(const char* directory, const ModelFiles& files, char 
 // name then spells this program's folder as SysWOW64. False when the path
 // does not fit.
 bool SystemFilePath(const char* name, char (&path)[512], char (&restartName)[512]);
+
+// A file in the native system's own system directory, which a 64-bit
+// spooler's companions live in: under WoW64 this program reaches it as
+// "Sysnative" (its "system32" is SysWOW64), and the restart, which runs as
+// the native system, knows it as system32. Elsewhere the same as
+// SystemFilePath. False when the path does not fit.
+bool NativeSystemFilePath(const char* name, char (&path)[512], char (&restartName)[512]);

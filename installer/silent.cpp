@@ -4,7 +4,10 @@
 #include <cwchar>
 
 #include "dialog.h"
+#include "elevation.h"
+#include "failure_text.h"
 #include "package.h"
+#include "package_machine.h"
 #include "port_filter.h"
 #include "restart_removal.h"
 #include "run_log.h"
@@ -27,9 +30,70 @@ bool SpellAsListed(const wchar_t* requested, char (&name)[256]) {
   return n > 0 && std::wcscmp(back, requested) == 0 && IsPlausiblePortName(name);
 }
 
-// The port the dialog would preselect, or the one asked for exactly as the
-// spooler lists it. ERROR_UNKNOWN_PORT when no listed port is that one, or
-// the spooler's refusal to list its ports.
+// Whether the model's driver is installed, in the environment given or (for
+// none) in any removal looks in: 0, or the spooler's refusal to tell.
+DWORD FindModelDriver(const PackageFit* fit, bool& installed, RunLog& log) {
+  const DWORD error = fit != nullptr ? CPLOTINSTDlg::FindDriverIn(fit->environment, kModelName, installed)
+                                     : CPLOTINSTDlg::FindDriver(kModelName, installed);
+  if (error != ERROR_SUCCESS) log.Step(error, "list the printer drivers");
+  return error;
+}
+
+}  // namespace
+
+DWORD SilentInstall(const wchar_t* requestedPort, RunLog& log) {
+  char port[256];
+  if (const DWORD error = ChoosePort(requestedPort, port, log)) return error;
+  // Installed or not, a package that does not fit this Windows is refused;
+  // installed means installed for the environment the package is for.
+  const PackageFit fit = ReadPackageFit();
+  bool installed = false;
+  if (fit.fits)
+    if (const DWORD error = FindModelDriver(&fit, installed, log)) return error;
+  if (installed) {
+    // Installed, but a removal left one of its files to the restart, which
+    // would take it from the driver: that is not nothing to do.
+    char directory[256], pending[512];
+    if (!spooler::GetDriverDirectory(fit.environment, directory)) {
+      const DWORD error = LastErrorOr(ERROR_PATH_NOT_FOUND);
+      log.Step(error, "driver directory");
+      return error;
+    }
+    if (FindPendingDriverFile(directory, *ModelFilesAt(0), pending)) {
+      log.Step(kRestartFirst, "%s to be deleted at the next restart", pending);
+      return kRestartFirst;
+    }
+    log.Step(ERROR_SUCCESS, "printer driver \"%s\" already installed, nothing to do", kModelName);
+    return ERROR_SUCCESS;
+  }
+  const CPLOTINSTDlg::StepsResult result =
+      CPLOTINSTDlg::InstallModel(kModelName, ModelFilesAt(0), port, true, fit, log);
+  log.Step(result.error, "install");
+  return result.error;
+}
+
+// With the driver gone, files an earlier removal could not delete are still
+// its own to finish, those no installed driver or monitor names: nothing is
+// to do only when every such file is gone or already deleted at the next
+// restart.
+DWORD SilentDelete(RunLog& log) {
+  bool installed = false;
+  if (const DWORD error = FindModelDriver(nullptr, installed, log)) return error;
+  CPLOTINSTDlg::StepsResult result;
+  if (installed) {
+    result = CPLOTINSTDlg::RemoveModel(kModelName, ModelFilesAt(0), log);
+  } else {
+    CPLOTINSTDlg::RemoveDriverFiles(kModelName, *ModelFilesAt(0), result, log);
+    if (!result.changed && result.error == ERROR_SUCCESS) {
+      log.Step(ERROR_SUCCESS, "no printer driver \"%s\" installed and no file of it left to delete, nothing to do",
+               kModelName);
+      return ERROR_SUCCESS;
+    }
+  }
+  log.Step(result.error, "delete");
+  return result.error;
+}
+
 DWORD ChoosePort(const wchar_t* requested, char (&port)[256], RunLog& log) {
   port[0] = '\0';
   char asked[256] = "";
@@ -61,65 +125,13 @@ DWORD ChoosePort(const wchar_t* requested, char (&port)[256], RunLog& log) {
   return ERROR_SUCCESS;
 }
 
-// Whether the model's driver is installed: 0, or the spooler's refusal to tell.
-DWORD FindModelDriver(bool& installed, RunLog& log) {
-  const DWORD error = CPLOTINSTDlg::FindDriver(kModelName, installed);
-  if (error != ERROR_SUCCESS) log.Step(error, "list the printer drivers");
-  return error;
-}
-
-}  // namespace
-
-DWORD InstallCourse(RunLog& log, const wchar_t* requestedPort) {
-  char port[256];
-  if (const DWORD error = ChoosePort(requestedPort, port, log)) return error;
-  bool installed = false;
-  if (const DWORD error = FindModelDriver(installed, log)) return error;
-  if (installed) {
-    // Installed, but a removal left one of its files to the restart, which
-    // would take it from the driver: that is not nothing to do.
-    char directory[256], pending[512];
-    if (!spooler::GetDriverDirectory(directory)) {
-      const DWORD error = LastErrorOr(ERROR_PATH_NOT_FOUND);
-      log.Step(error, "driver directory");
-      return error;
-    }
-    if (FindPendingDriverFile(directory, *ModelFilesAt(0), pending)) {
-      log.Step(kRestartFirst, "%s to be deleted at the next restart", pending);
-      return kRestartFirst;
-    }
-    log.Step(ERROR_SUCCESS, "printer driver \"%s\" already installed, nothing to do", kModelName);
-    return ERROR_SUCCESS;
-  }
-  const CPLOTINSTDlg::StepsResult result = CPLOTINSTDlg::InstallModel(kModelName, ModelFilesAt(0), port, true, log);
-  log.Step(result.error, "install");
-  return result.error;
-}
-
-// With the driver gone, files an earlier removal could not delete are still
-// its own to finish, those no installed driver or monitor names: nothing is
-// to do only when every such file is gone or already deleted at the next
-// restart.
-DWORD DeleteCourse(RunLog& log) {
-  bool installed = false;
-  if (const DWORD error = FindModelDriver(installed, log)) return error;
-  CPLOTINSTDlg::StepsResult result;
-  if (installed) {
-    result = CPLOTINSTDlg::RemoveModel(kModelName, ModelFilesAt(0), log);
-  } else {
-    CPLOTINSTDlg::RemoveDriverFiles(kModelName, *ModelFilesAt(0), result, log);
-    if (!result.changed && result.error == ERROR_SUCCESS) {
-      log.Step(ERROR_SUCCESS, "no printer driver \"%s\" installed and no file of it left to delete, nothing to do",
-               kModelName);
-      return ERROR_SUCCESS;
-    }
-  }
-  log.Step(result.error, "delete");
-  return result.error;
-}
-
 DWORD RunSilentCourse(const SilentSwitches& switches) {
   RunLog log;
   if (const DWORD error = StartSilentRun(switches, log)) return error;
-  return switches.Course() == SilentCourse::Delete ? DeleteCourse(log) : InstallCourse(log, switches.Port());
+  // Windows would refuse a step part-way; nothing is begun without the rights.
+  if (!HoldsAdministratorRights()) {
+    log.Step(kElevationRequired, "this course needs administrator rights: run it elevated or as the system account");
+    return kElevationRequired;
+  }
+  return switches.Course() == SilentCourse::Delete ? SilentDelete(log) : SilentInstall(switches.Port(), log);
 }

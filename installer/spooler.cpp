@@ -78,6 +78,11 @@ char kOwnEnvironment[] = "Windows x64";
 char* const kCallerEnvironment = nullptr;
 #endif
 
+// The environment asked for, or the caller's.
+char* Named(const char* environment) {
+  return environment != nullptr ? const_cast<char*>(environment) : kCallerEnvironment;
+}
+
 template <class Record, class Enumerator>
 Records<Record> EnumerateRecords(Enumerator enumerate) {
   return Records<Record>(Enumerate(sizeof(Record), enumerate, [] { return ::GetLastError(); }));
@@ -85,15 +90,17 @@ Records<Record> EnumerateRecords(Enumerator enumerate) {
 
 }  // namespace
 
-Records<DRIVER_INFO_1A> EnumDrivers() {
-  return EnumerateRecords<DRIVER_INFO_1A>([](BYTE* buf, DWORD size, DWORD* needed, DWORD* count) {
-    return Call(Api().EnumPrinterDriversA, nullptr, kCallerEnvironment, 1, buf, size, needed, count);
+Records<DRIVER_INFO_1A> EnumDrivers(const char* environment) {
+  char* const env = Named(environment);
+  return EnumerateRecords<DRIVER_INFO_1A>([env](BYTE* buf, DWORD size, DWORD* needed, DWORD* count) {
+    return Call(Api().EnumPrinterDriversA, nullptr, env, 1, buf, size, needed, count);
   });
 }
 
-Records<DRIVER_INFO_3A> EnumDriverFiles() {
-  return EnumerateRecords<DRIVER_INFO_3A>([](BYTE* buf, DWORD size, DWORD* needed, DWORD* count) {
-    return Call(Api().EnumPrinterDriversA, nullptr, kCallerEnvironment, 3, buf, size, needed, count);
+Records<DRIVER_INFO_3A> EnumDriverFiles(const char* environment) {
+  char* const env = Named(environment);
+  return EnumerateRecords<DRIVER_INFO_3A>([env](BYTE* buf, DWORD size, DWORD* needed, DWORD* count) {
+    return Call(Api().EnumPrinterDriversA, nullptr, env, 3, buf, size, needed, count);
   });
 }
 
@@ -113,12 +120,13 @@ void ConfigurePort(HWND owner, const char* portName) {
   Call(Api().ConfigurePortA, nullptr, owner, const_cast<char*>(portName));
 }
 
-bool GetDriverDirectory(char (&directory)[256]) {
+bool GetDriverDirectory(const char* environment, char (&directory)[256]) {
   DWORD needed = 0;
   directory[0] = '\0';
+  char* const env = environment != nullptr ? const_cast<char*>(environment) : kEnvironment;
   // The spooler is told of 150 bytes; the rest of the buffer stays zero.
-  const BOOL ok = Call(Api().GetPrinterDriverDirectoryA, nullptr, kEnvironment, 1, reinterpret_cast<BYTE*>(directory),
-                       150, &needed);
+  const BOOL ok =
+      Call(Api().GetPrinterDriverDirectoryA, nullptr, env, 1, reinterpret_cast<BYTE*>(directory), 150, &needed);
   directory[150] = '\0';
   if (!ok) directory[0] = '\0';
   return ok && directory[0] != '\0';
@@ -128,7 +136,7 @@ bool AddDriver(DRIVER_INFO_3A& info) {
   if (info.pEnvironment == nullptr) info.pEnvironment = kCallerEnvironment;
   const bool added = Call(Api().AddPrinterDriverA, nullptr, 3, reinterpret_cast<BYTE*>(&info)) != FALSE;
 #ifdef _WIN64
-  if (added) {
+  if (added && info.pEnvironment == kCallerEnvironment) {
     DRIVER_INFO_3A own = info;
     own.pEnvironment = kOwnEnvironment;
     Call(Api().AddPrinterDriverA, nullptr, 3, reinterpret_cast<BYTE*>(&own));
@@ -186,11 +194,12 @@ void DeleteOwnDriver(const char* driverName) {
 }  // namespace
 #endif
 
-bool DeleteDriver(const char* driverName) {
+bool DeleteDriver(const char* driverName, const char* environment) {
+  char* const env = environment != nullptr ? const_cast<char*>(environment) : kEnvironment;
 #ifdef _WIN64
-  DeleteOwnDriver(driverName);
+  if (std::strcmp(env, kEnvironment) == 0) DeleteOwnDriver(driverName);
 #endif
-  return Call(Api().DeletePrinterDriverA, nullptr, kEnvironment, const_cast<char*>(driverName)) != FALSE;
+  return Call(Api().DeletePrinterDriverA, nullptr, env, const_cast<char*>(driverName)) != FALSE;
 }
 
 }  // namespace spooler

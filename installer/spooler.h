@@ -1,5 +1,6 @@
 // Every print-spooler call the installer makes, with the arguments it always
-// passes: the local machine, ANSI text, the "Windows NT x86" environment.
+// passes: the local machine, ANSI text. An environment of null is the
+// caller's, "Windows NT x86" for the 32-bit program, as it always was.
 #pragma once
 
 #include <windows.h>
@@ -37,9 +38,9 @@ class Records {
   Enumeration m_enumeration;
 };
 
-Records<DRIVER_INFO_1A> EnumDrivers();
+Records<DRIVER_INFO_1A> EnumDrivers(const char* environment);
 // The drivers with every file each names.
-Records<DRIVER_INFO_3A> EnumDriverFiles();
+Records<DRIVER_INFO_3A> EnumDriverFiles(const char* environment);
 // The port monitors with their DLLs.
 Records<MONITOR_INFO_2A> EnumMonitors();
 Records<PORT_INFO_1A> EnumPorts();
@@ -49,7 +50,7 @@ void ConfigurePort(HWND owner, const char* portName);
 
 // The spooler's driver directory, without a trailing backslash. False, with
 // the buffer empty, when the query fails.
-bool GetDriverDirectory(char (&directory)[256]);
+bool GetDriverDirectory(const char* environment, char (&directory)[256]);
 
 bool AddDriver(DRIVER_INFO_3A& info);
 UniquePrinter AddPrinter(PRINTER_INFO_2A& info);
@@ -59,6 +60,6 @@ void DeletePrinterConnection(const char* printerName);
 // A handle with the right to delete the printer, or none.
 UniquePrinter OpenPrinterForDeletion(const char* printerName);
 bool DeletePrinter(HANDLE printer);
-bool DeleteDriver(const char* driverName);
+bool DeleteDriver(const char* driverName, const char* environment);
 
 }  // namespace spooler

@@ -107,14 +107,14 @@ CUSTOM_ACTION InstallPrinter(MSIHANDLE install) {
     session.Log().Step(error, "open the installation folder");
     return session.Finish(error, "install the printer");
   }
-  return session.Finish(InstallCourse(session.Log(), port[0] != L'\0' ? port : nullptr), "install the printer");
+  return session.Finish(SilentInstall(port[0] != L'\0' ? port : nullptr, session.Log()), "install the printer");
 }
 
 CUSTOM_ACTION RollbackPrinter(MSIHANDLE install) {
   MsiSession session(install);
   char data[8];
   if (session.Property("CustomActionData", data, sizeof data) && std::strcmp(data, "remove") == 0)
-    DeleteCourse(session.Log());
+    SilentDelete(session.Log());
   return ERROR_SUCCESS;
 }
 
@@ -145,7 +145,7 @@ CUSTOM_ACTION CommitPlugin(MSIHANDLE install) {
 
 CUSTOM_ACTION RemovePrinter(MSIHANDLE install) {
   MsiSession session(install);
-  return session.Finish(DeleteCourse(session.Log()), "remove the printer and its driver");
+  return session.Finish(SilentDelete(session.Log()), "remove the printer and its driver");
 }
 
 CUSTOM_ACTION RemovePlugin(MSIHANDLE install) {

@@ -2,8 +2,9 @@
 # can execute 32-bit Windows programs under Wine, found out by running them.
 #
 #   kernel_runs_i386        status 0 when the kernel executes 32-bit x86 code
-#   find_i386_way DIR       sets I386_WAY: "native", "emulated (qemu-i386 V)",
-#                           or empty with I386_REASON saying why neither
+#   find_i386_way           sets I386_WAY: "native", "emulated (qemu-i386 V)",
+#                           or empty with I386_REASON saying why neither;
+#                           with EMULATE_I386=1, emulated even where native works
 #   in_i386_way COMMAND...  runs the command where 32-bit programs run that way
 #   probe_32bit_windows DIR sets PROBE_WOW64 and PROBE_WIN32: "yes", or why not
 #
@@ -11,6 +12,8 @@
 # 32-bit Wine runs natively. Where it refuses, 32-bit Wine still runs under
 # QEMU's user-mode emulator, to which a binfmt_misc instance private to a new
 # user namespace sends every i386 program (scripts/i386-namespace.sh).
+# EMULATE_I386=1 takes the emulated way even where the kernel runs 32-bit
+# code, so that a machine of either kind can run the lanes that way.
 # Either way the tests run the shipped programs in a 64-bit Windows prefix
 # (under WoW64) and in a 32-bit one; where neither way works, the programs'
 # x86_64 build stands in on a 64-bit prefix.
@@ -69,16 +72,23 @@ _emulator_version() {
   sed -n '1s/^\(\S*\) version \(\S*\).*/\1 \2/p' <<<"$said"
 }
 
-# Natively where the kernel runs 32-bit code, else under the emulator where
-# the namespace, its binfmt_misc instance and the emulator run the i386
-# probe; believed only when it exits with the code it chose.
+emulation_asked() { [ "${EMULATE_I386:-}" = 1 ]; }
+
+# Natively where the kernel runs 32-bit code (unless emulation is asked for),
+# else under the emulator where the namespace, its binfmt_misc instance and
+# the emulator run the i386 probe; believed only when it exits with the code
+# it chose and the emulator traced that exit: where the kernel runs the probe
+# itself, a status alone does not say who ran it.
 find_i386_way() {
   I386_WAY= I386_REASON=
-  if kernel_runs_i386; then
+  if emulation_asked; then
+    I386_REASON="the emulated way was asked for (EMULATE_I386=1)"
+  elif kernel_runs_i386; then
     I386_WAY=native
     return
+  else
+    I386_REASON="this kernel does not execute 32-bit x86 programs (Exec format error)"
   fi
-  I386_REASON="this kernel does not execute 32-bit x86 programs (Exec format error)"
   if [ ! -x "$QEMU_I386" ]; then
     I386_REASON+="; no emulator at $QEMU_I386"
     return
@@ -90,14 +100,17 @@ find_i386_way() {
   }
   I386_WAY=emulated
   _i386_prefix
-  out=$(timeout -k 5 "$PROBE_TIMEOUT_S" "${I386_PREFIX[@]}" "$exe" 2>&1 </dev/null) || rc=$?
+  # QEMU_STRACE: the emulator prints each system call, "PID exit(42)" last.
+  out=$(QEMU_STRACE=1 timeout -k 5 "$PROBE_TIMEOUT_S" "${I386_PREFIX[@]}" "$exe" 2>&1 </dev/null) || rc=$?
   rm -rf "$(dirname "$exe")"
-  if [ "$rc" -eq 42 ]; then
+  if [ "$rc" -eq 42 ] && grep -q '^[0-9]* exit(42)' <<<"$out"; then
     I386_WAY="emulated ($(_emulator_version))"
     return
   fi
   I386_WAY=
-  if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
+  if [ "$rc" -eq 42 ]; then
+    I386_REASON+="; the i386 probe ran in the namespace, but not under the emulator (it traced no exit)"
+  elif [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
     I386_REASON+="; under the emulator, the i386 probe did not end within ${PROBE_TIMEOUT_S} s"
   else
     out=$(grep -v '^$' <<<"$out" | tail -n 1 | cut -c 1-200)
@@ -210,6 +223,30 @@ run_lane() {
   [ "$LANE_RUN" -eq 1 ] || run=", run $LANE_RUN"
   LANE_LINES+=("lane $name$run: ran in $((took / 60)) min $((took % 60)) s, $counts")
   return "$rc"
+}
+
+# A few end-to-end tests of each program: the installer's dialog and silent
+# install, the deployer's dialog and silent course and its automation server.
+EMULATED_PART_TESTS='^(InstallerInstall\.(InstallOnComPortThenDeleteRemovesEverything|SilentInstallCourse)|DeployerApp\.(InstallDeploysEveryTickedEditionAndClosesWithoutMessage|SilentInstallCourse)|DeployerAutomation\.CancelEscOrInstallEndTheServerAndCutTheClientOff)$'
+
+# Where the i686 lanes ran natively, those tests once more under the
+# emulator, so that its way is run whatever the machine; where they ran
+# emulated already, nothing. A way that cannot be taken fails the run: it
+# was asked for.
+#   run_emulated_part NAME PREFIX_KIND LOADER [ctest arguments]
+run_emulated_part() {
+  local name=$1 kind=$2 loader=$3 I386_WAY=$I386_WAY I386_REASON=
+  shift 3
+  if [ "$I386_WAY" != native ]; then
+    skip_lane "$name" "not needed: the i686 lanes ran emulated"
+    return 0
+  fi
+  EMULATE_I386=1 find_i386_way
+  if [ -z "$I386_WAY" ]; then
+    skip_lane "$name" "$I386_REASON"
+    return 1
+  fi
+  run_lane "$name" "$I386_WAY" wine-tests-i686 "$kind" "$loader" "$@" -R "$EMULATED_PART_TESTS"
 }
 
 # The lines of every lane, the tests of all lanes that ran, and where a lane

@@ -22,6 +22,10 @@ set -euo pipefail
 # The signing password stays in this shell: nothing it starts inherits it.
 export -n RELEASE_SIGN_PASSWORD
 
+# The version released: the programs' version resources and the top entry of
+# CHANGELOG.md name the same one (tests/release/check_release.sh checks).
+version=1.0
+
 usage="usage: scripts/release.sh [--pkcs12 FILE [--password-file FILE] [--timestamp URL] [--ca-file FILE]] DRIVER.dll DATA.pcd CONFIG.dll Marlotrim32.cpg Marlotrim64.cpg Marlotrim.bmp OUTPUT_FOLDER"
 pkcs12= pwfile= tsurl= cafile=
 while [ "$#" -gt 7 ]; do
@@ -84,7 +88,10 @@ for exe in build/windows/installer/PLOTINST.exe build/windows/deployer/AddonDepl
     cp -- "$exe" "$staging/"
   fi
 done
-build/host/tests/host/cabpack "${inputs[0]}" "${inputs[1]}" "${inputs[2]}" "$staging"
+# Says which Windows the package is for, and refuses a driver and a
+# configuration DLL built for different ones.
+build/host/tests/host/cabpack "${inputs[0]}" "${inputs[1]}" "${inputs[2]}" "$staging" ||
+  fail "the driver package could not be made (see above); nothing was written"
 cp -- "${inputs[3]}" "$staging/Marlotrim32.cpg"
 cp -- "${inputs[4]}" "$staging/Marlotrim64.cpg"
 cp -- "${inputs[5]}" "$staging/Marlotrim.bmp"
@@ -116,4 +123,4 @@ chmod 755 "$staging"
 # rename(2) is atomic, and fails rather than merge if the folder appeared meanwhile.
 mv -T -- "$staging" "$out"
 trap codesign_end EXIT
-echo "release: $out"
+echo "release: version $version in $out"

@@ -26,8 +26,10 @@ need=(cmake ninja-build g++ clang googletest python3 binutils
 # qemu-user-static, which is now a transitional package that pulls in
 # qemu-user-binfmt: that one registers every foreign architecture with the
 # host's binfmt_misc, and the lanes register theirs in a namespace only.
+# Also where the kernel runs 32-bit code, when the emulated way is asked for
+# (EMULATE_I386=1, as test.sh --emulated-part does).
 emulator=
-kernel_runs_i386 || emulator=1
+{ ! emulation_asked && kernel_runs_i386; } || emulator=1
 
 # libFuzzer comes in clang's runtime package, named after clang's major
 # version (14 in Debian 12, 19 in Debian 13): the installed clang's, else the
@@ -80,7 +82,7 @@ missing_packages
 # Asked again: on a fresh machine the probe had no assembler yet (binutils)
 # and took the kernel for one that refuses 32-bit code.
 emulator= emulator_missing=
-kernel_runs_i386 || emulator=1
+{ ! emulation_asked && kernel_runs_i386; } || emulator=1
 [ -z "$emulator" ] || emulator_ok || emulator_missing=1
 
 # From the release where it has 10 or later, else from its backports suite,

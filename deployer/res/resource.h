@@ -2,6 +2,8 @@
 #pragma once
 
 #define IDS_OLE_INIT_FAILED 100
+// The name the elevation prompt shows for the automation server.
+#define IDS_ELEVATION_NAME 101
 #define IDD_ADDONDEPLOY_DIALOG 102
 #define IDR_MAINFRAME 128
 

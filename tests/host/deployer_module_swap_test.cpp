@@ -13,6 +13,7 @@ struct RecordingWait : DeployWait {
   std::vector<unsigned> waits;
   int heldPauses = 0;
   std::vector<unsigned long> heldWaitEnds;
+  std::vector<bool> ranOut;
   size_t stopAt = 0;
 
   bool Pause(unsigned milliseconds, bool held) override {
@@ -20,7 +21,10 @@ struct RecordingWait : DeployWait {
     if (held) ++heldPauses;
     return waits.size() != stopAt;
   }
-  void HeldWaitEnded(unsigned long outcome) override { heldWaitEnds.push_back(outcome); }
+  void HeldWaitEnded(unsigned long outcome, bool attemptsRanOut) override {
+    heldWaitEnds.push_back(outcome);
+    ranOut.push_back(attemptsRanOut);
+  }
 };
 
 constexpr SwapRefusal kHeld = {5, true};
@@ -101,28 +105,34 @@ TEST(DeployerModuleSwap, OtherErrorsEndTheAttemptsAfterOnePause) {
       EXPECT_FALSE(m.replaced) << error;
     }
   }
-  // Denied first, then another error: the wait ends at that error, stopped
-  // in its last pause or not.
-  for (size_t stopAt : {0u, 4u}) {
-    OldModule m;
-    m.deniedFor = 3;
-    m.wait.stopAt = stopAt;
-    auto swap = [&]() -> SwapRefusal { return m.deniedFor-- > 0 ? kHeld : SwapRefusal{112, false}; };
-    EXPECT_EQ(SwapInModule(swap, m.wait), 112ul) << stopAt;
-    EXPECT_EQ(m.wait.waits.size(), 4u);
-    EXPECT_EQ(m.wait.heldPauses, 3);
-    EXPECT_EQ(m.wait.heldWaitEnds, std::vector<unsigned long>{112});
+  // Held first, then another error (access denied by no holder among them):
+  // the wait ends at that error, stopped in its last pause or not, and is
+  // not told as attempts that ran out.
+  for (const SwapRefusal other : {SwapRefusal{112, false}, JudgeDenial(5), JudgeDenial(2)}) {
+    for (size_t stopAt : {0u, 4u}) {
+      OldModule m;
+      m.deniedFor = 3;
+      m.wait.stopAt = stopAt;
+      auto swap = [&]() -> SwapRefusal { return m.deniedFor-- > 0 ? kHeld : other; };
+      EXPECT_EQ(SwapInModule(swap, m.wait), other.error) << stopAt;
+      EXPECT_EQ(m.wait.waits.size(), 4u);
+      EXPECT_EQ(m.wait.heldPauses, 3);
+      EXPECT_EQ(m.wait.heldWaitEnds, std::vector<unsigned long>{other.error});
+      EXPECT_EQ(m.wait.ranOut, std::vector<bool>{false});
+    }
   }
 }
 
 // Access denied is a holder's only while the old module still opens for
 // deletion (a host's load, a hold sharing deletion). Refused with a sharing
-// violation, or with access denied by its own security, it is not waited for.
+// violation it is not waited for; any other probe error (its own security,
+// the path gone, a name too long, any) keeps the refusal's access denied.
 TEST(DeployerModuleSwap, AccessDeniedIsAHoldOnlyWhileTheModuleOpensForDeletion) {
-  for (unsigned long probe : {0ul, 2ul}) EXPECT_TRUE(JudgeDenial(probe).held) << probe;
-  for (unsigned long probe : {5ul, 32ul}) {
+  EXPECT_TRUE(JudgeDenial(0).held);
+  EXPECT_EQ(JudgeDenial(0).error, 5ul);
+  for (unsigned long probe : {32ul, 5ul, 2ul, 3ul, 206ul, 0xFFFFFFFFul}) {
     EXPECT_FALSE(JudgeDenial(probe).held) << probe;
-    EXPECT_EQ(JudgeDenial(probe).error, probe);
+    EXPECT_EQ(JudgeDenial(probe).error, probe == 32 ? 32ul : 5ul) << probe;
   }
 }
 
@@ -132,6 +142,7 @@ TEST(DeployerModuleSwap, GivesUpAfter3001DeniedAttempts) {
   EXPECT_EQ(m.Swap(), 5ul);  // ERROR_ACCESS_DENIED
   EXPECT_EQ(m.attempts, 3001);
   EXPECT_EQ(m.wait.heldWaitEnds, std::vector<unsigned long>{5});
+  EXPECT_EQ(m.wait.ranOut, std::vector<bool>{true});
   ASSERT_EQ(m.wait.waits.size(), 3001u);
   unsigned long long total = 0;
   for (unsigned w : m.wait.waits) total += w;
@@ -144,6 +155,7 @@ TEST(DeployerModuleSwap, GivesUpAfter3001DeniedAttempts) {
   EXPECT_EQ(last.Swap(), 0ul);
   EXPECT_EQ(last.attempts, 3001);
   EXPECT_EQ(last.wait.waits.size(), 3000u);
+  EXPECT_EQ(last.wait.ranOut, std::vector<bool>{false});
 
   // Released one attempt too late: given up.
   OldModule late;
@@ -153,14 +165,19 @@ TEST(DeployerModuleSwap, GivesUpAfter3001DeniedAttempts) {
 }
 
 // The log tells every end of a wait apart, never as a success it was not.
+// Only attempts that ran out read as given up.
 TEST(DeployerModuleSwap, EachEndOfAWaitReadsAsWhatHappened) {
   std::set<std::string> texts;
-  for (unsigned long outcome : {0ul, 1223ul, 5ul, 32ul}) texts.insert(HeldWaitEnd(outcome));
-  EXPECT_EQ(texts.size(), 4u);
-  EXPECT_NE(std::string(HeldWaitEnd(0)).find("replaced"), std::string::npos);
-  EXPECT_NE(std::string(HeldWaitEnd(1223)).find("cancelled"), std::string::npos);
-  EXPECT_NE(std::string(HeldWaitEnd(5)).find("gave up"), std::string::npos);
-  EXPECT_NE(std::string(HeldWaitEnd(5)).find("3001 attempts"), std::string::npos);
+  for (unsigned long outcome : {0ul, 1223ul, 5ul, 32ul}) {
+    texts.insert(HeldWaitEnd(outcome, false));
+    EXPECT_EQ(std::string(HeldWaitEnd(outcome, false)).find("gave up"), std::string::npos) << outcome;
+  }
+  texts.insert(HeldWaitEnd(5, true));
+  EXPECT_EQ(texts.size(), 5u);
+  EXPECT_NE(std::string(HeldWaitEnd(0, false)).find("replaced"), std::string::npos);
+  EXPECT_NE(std::string(HeldWaitEnd(1223, false)).find("cancelled"), std::string::npos);
+  EXPECT_NE(std::string(HeldWaitEnd(5, true)).find("gave up"), std::string::npos);
+  EXPECT_NE(std::string(HeldWaitEnd(5, true)).find("3001 attempts"), std::string::npos);
   for (unsigned long failed : {1223ul, 5ul, 32ul})
-    EXPECT_NE(std::string(HeldWaitEnd(failed)).find("the old module stays"), std::string::npos) << failed;
+    EXPECT_NE(std::string(HeldWaitEnd(failed, false)).find("the old module stays"), std::string::npos) << failed;
 }

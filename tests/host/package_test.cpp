@@ -84,6 +84,17 @@ TEST(Cabpack, TurnsTheThreeDriverFilesIntoThePackage) {
   EXPECT_EQ(unscrambled("Data2.CAB"), config);
   EXPECT_EQ(unscrambled("Data3.CAB"), data);
 
+  // A driver and a configuration DLL for different Windows are refused
+  // before any package file is written.
+  std::system(("rm -f " + dir + "/out/*").c_str());
+  const std::string pe64 = "MZ" + std::string(0x3A, '\0') + std::string("\x40\0\0\0PE\0\0\x64\x86", 10);
+  WriteAll(dir + "/VELTRA.dll", pe64);
+  WriteAll(dir + "/VELTRAUI.dll", std::string(pe64).replace(0x44, 2, "\x4C\x01"));
+  EXPECT_NE(std::system((cmd + " >/dev/null 2>&1").c_str()), 0);
+  EXPECT_FALSE(std::ifstream(dir + "/out/Data1.CAB").good());
+  WriteAll(dir + "/VELTRAUI.dll", pe64);
+  EXPECT_EQ(std::system((cmd + " >/dev/null").c_str()), 0);
+
   // A missing input fails and leaves no half-written package file behind.
   std::system(("rm -f " + dir + "/out/*").c_str());
   const std::string bad = std::string(CABPACK_PATH) + " " + dir + "/VELTRA.dll " + dir + "/missing.pcd " + dir +

@@ -32,6 +32,7 @@ TEST(SilentSwitches, CoursesValuesAndMalformedLines) {
     const wchar_t* line;
     bool installer, requested;
     unsigned long error;
+    bool help = false;
   };
   const Case cases[] = {
       {L"P.exe -log C:\\run.log /PORT COM3: -INSTALL", true, true, 0},
@@ -57,10 +58,18 @@ TEST(SilentSwitches, CoursesValuesAndMalformedLines) {
       {L"A.exe /Delete", false, false, 87},
       {L"A.exe /Install /Port COM1:", false, true, 87},
       {L"A.exe /Install /Log x.log", false, true, 0},
+      // The usage, in either program, also beside a course; a value "?" is a value.
+      {L"P.exe /?", true, false, 87, true},
+      {L"A.exe -HELP", false, false, 87, true},
+      {L"P.exe /Install /Log x /?", true, true, 0, true},
+      {L"P.exe /Install /Log /?", true, true, 87, true},
+      {L"P.exe /Install /Port ?", true, true, 0, false},
+      {L"A.exe /??", false, false, 87, false},
   };
   for (const Case& c : cases) {
     const SilentSwitches s = Scan(c.line, c.installer);
     EXPECT_EQ(s.Requested(), c.requested) << testing::PrintToString(std::wstring(c.line));
+    EXPECT_EQ(s.Help(), c.help) << testing::PrintToString(std::wstring(c.line));
     if (c.requested) {
       EXPECT_EQ(s.Error(), c.error) << testing::PrintToString(std::wstring(c.line));
     }

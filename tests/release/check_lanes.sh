@@ -91,6 +91,27 @@ expect_way() {
 }
 refused="this kernel does not execute 32-bit x86 programs (Exec format error); under the emulator, the i386 probe ended"
 QEMU_I386=$work/missing expect_way "no emulator" "" "*; no emulator at $work/missing"
+kernel_runs_i386() { return 0; }
+asked="the emulated way was asked for (EMULATE_I386=1)"
+EMULATE_I386=1 QEMU_I386=$work/missing expect_way "emulation asked for, no emulator" "" "$asked; no emulator at $work/missing"
+EMULATE_I386=0 expect_way "emulation not asked for" native ""
+
+# The part of the tests run emulated where the lanes ran natively: never on
+# the native way, and a way that cannot be taken fails the run.
+expect_part() {
+  local what=$1 way=$2 want_status=$3 want=$4 said status=0
+  LANE_LINES=()
+  said=$(
+    run_lane() { echo "ran $2 $*"; }
+    I386_WAY=$way run_emulated_part "part" win32 loader32 -j2 || exit
+    printf '%s\n' "${LANE_LINES[@]}"
+  ) || status=$?
+  [ "$status" -eq "$want_status" ] || fail "$what: status $status, expected $want_status"
+  [[ $said == $want ]] || fail "$what: said '$said', expected '$want'"
+}
+expect_part "lanes that ran emulated" "emulated (qemu-i386 10.0.2)" 0 "lane part: did not run: not needed: the i686 lanes ran emulated"
+QEMU_I386=$work/missing expect_part "no emulator for the part" native 1 ""
+kernel_runs_i386() { return 1; }
 # A kernel before 6.7, or one that allows no user namespace: the system's
 # own words are the reason.
 QEMU_I386=$(loader qemu 'exit 42')
@@ -103,8 +124,18 @@ UNSHARE=$(loader unshare 'echo "mount: /proc/sys/fs/binfmt_misc: permission deni
 # runs the probe, one that crashes and one that never returns. Nothing may
 # stay registered on the host, nor running.
 if unshare --user --map-root-user --mount --pid --fork --kill-child true 2>/dev/null; then
-  QEMU_I386=$(loader qemu '[ "$1" = --version ] && echo "qemu-i386 version 9.9.9 (stand-in)"; exit 42') \
-    expect_way "a working emulator" "emulated (qemu-i386 9.9.9)" "*"
+  tracing='[ -z "$QEMU_STRACE" ] || echo "$$ exit(42)" >&2; exit 42'
+  working=$(loader qemu-works '[ "$1" = --version ] && echo "qemu-i386 version 9.9.9 (stand-in)"; '"$tracing")
+  QEMU_I386=$working expect_way "a working emulator" "emulated (qemu-i386 9.9.9)" "*"
+  # Where the kernel runs 32-bit code, only the emulator's trace shows that
+  # it, not the kernel, ran the probe.
+  kernel_runs_i386() { return 0; }
+  EMULATE_I386=1 QEMU_I386=$working expect_way "emulation asked for" "emulated (qemu-i386 9.9.9)" "$asked"
+  EMULATE_I386=1 QEMU_I386=$(loader qemu-untraced 'exit 42') \
+    expect_way "a probe the emulator did not run" "" "$asked; the i386 probe ran in the namespace, but not under the emulator (it traced no exit)"
+  QEMU_I386=$working expect_part "the part where the lanes ran natively" native 0 \
+    "ran emulated (qemu-i386 9.9.9) part emulated (qemu-i386 9.9.9) wine-tests-i686 win32 loader32 -j2 -R ^(Installer*|Deployer*)\$"
+  kernel_runs_i386() { return 1; }
   QEMU_I386=$(loader qemu 'kill -SEGV $$') expect_way "a crashing emulator" "" "$refused with status 139*"
   start=$(date +%s)
   QEMU_I386=$(loader qemu-hangs 'sleep 600') expect_way "an emulator that never returns" "" "*did not end within 2 s"

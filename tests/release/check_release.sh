@@ -27,6 +27,16 @@ known_dlls=" kernel32.dll user32.dll gdi32.dll advapi32.dll ole32.dll oleaut32.d
 # runtime's exception and thread machinery back in (about 70 KiB more).
 declare -A max_kib=([PLOTINST.exe]=300 [AddonDeploy.exe]=200)
 
+# The version is the one CHANGELOG.md's top entry names ("## 1.0 ...").
+version=$(grep -m1 -oP '^## \K[0-9]+\.[0-9]+(?=\s|$)' CHANGELOG.md) || fail "CHANGELOG.md's top entry names no version"
+# VS_FIXEDFILEINFO's signature and struct version, then file and product
+# version, each as the two DWORDs of major.minor.0.0 (little-endian).
+fixed_version() {
+  local major=${1%.*} minor=${1#*.} ms
+  ms=$(printf '\\x%02X\\x%02X\\x%02X\\x%02X' $((minor & 255)) $((minor >> 8)) $((major & 255)) $((major >> 8)))
+  echo "\\xBD\\x04\\xEF\\xFE\\x00\\x00\\x01\\x00$ms\\x00\\x00\\x00\\x00$ms\\x00\\x00\\x00\\x00"
+}
+
 for program in "${programs[@]}"; do
   exe=build/windows/$program
   name=$(basename "$program")
@@ -51,14 +61,14 @@ for program in "${programs[@]}"; do
   if grep -q '\.debug_' <<<"$sections"; then fail "$name carries debug sections (not stripped)"; fi
   [ -z "$(i686-w64-mingw32-nm "$exe" 2>/dev/null)" ] || fail "$name carries a symbol table (not stripped)"
 
-  # Version 1.0.0.0 in the fixed part, and the strings in Chinese (PRC), Unicode.
-  fixed='\xBD\x04\xEF\xFE\x00\x00\x01\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00'
-  LC_ALL=C grep -qaP "$fixed" "$exe" || fail "$name has no version resource 1.0.0.0"
+  # The top entry's version in the fixed part (file and product version, as
+  # major.minor.0.0), and the strings in Chinese (PRC), Unicode.
+  LC_ALL=C grep -qaP "$(fixed_version "$version")" "$exe" || fail "$name has no version resource $version.0.0"
   strings=$(strings -el -n 3 "$exe")
   for s in 080404b0 FileDescription OriginalFilename "$name" ProductVersion; do
     grep -qxF "$s" <<<"$strings" || fail "$name's version resource lacks '$s'"
   done
-  grep -qxF 1.0 <<<"$strings" || fail "$name's version resource lacks the text version 1.0"
+  grep -qxF "$version" <<<"$strings" || fail "$name's version resource lacks the text version $version"
   echo "$name: $(stat -c %s "$exe") bytes, imports" $dlls
 done
 
@@ -136,6 +146,8 @@ if RELEASE_SIGN_PASSWORD=unsigned-secret release "${args[@]}" "$out" >"$work/log
   check_folder "$out" unsigned
   grep -qx 'release: no certificate given (--pkcs12): the programs are not signed' "$work/log" ||
     fail "an unsigned release does not say so: $(cat "$work/log")"
+  grep -qxF "release: version $version in $out" "$work/log" ||
+    fail "the release does not name version $version of CHANGELOG.md's top entry: $(tail -n 1 "$work/log")"
   [ ! -e "$work/spy/saw-password" ] || fail "an unsigned release's build inherited the password: $(cat "$work/spy/saw-password")"
   rm -f "$work/spy/saw-password"
   if bash scripts/release.sh "${args[@]}" "$out" >"$work/log" 2>&1; then

@@ -121,7 +121,8 @@ TEST_F(DeployerApp, EachFailedEditionShowsFailInTableOrderThenTheDialogCloses) {
   // The first failure (row 3) comes before row 6 has been deployed.
   HWND first = WaitForMessageBox(p.Id(), kCaption);
   ASSERT_NE(first, nullptr);
-  EXPECT_EQ(MessageBoxText(first), "Fail");
+  EXPECT_EQ(Headline(MessageBoxText(first)), "Fail");
+  EXPECT_TRUE(HasReason(MessageBoxText(first)));
   EXPECT_FALSE(FileExists(x4 + "\\Marlotrim.cpg"));
   EXPECT_TRUE(::IsWindow(dialog));
   PressOk(first);
@@ -129,7 +130,8 @@ TEST_F(DeployerApp, EachFailedEditionShowsFailInTableOrderThenTheDialogCloses) {
   // The second (row 9) after it.
   HWND second = WaitForMessageBox(p.Id(), kCaption, first);
   ASSERT_NE(second, nullptr);
-  EXPECT_EQ(MessageBoxText(second), "Fail");
+  EXPECT_EQ(Headline(MessageBoxText(second)), "Fail");
+  EXPECT_TRUE(HasReason(MessageBoxText(second)));
   EXPECT_EQ(ReadFileBytes(x4 + "\\Marlotrim.cpg"), kModule32);
   PressOk(second);
   EXPECT_TRUE(p.WaitExit());
@@ -348,13 +350,15 @@ TEST_F(DeployerApp, WhileAHostHoldsItsModuleTheDialogAnswersAndCancelGivesUpOnly
   PostClick(dialog, 1009);
   HWND first = WaitForMessageBox(p.Id(), kCaption, dialog);
   ASSERT_NE(first, nullptr);
-  EXPECT_EQ(MessageBoxText(first), "Fail");
+  EXPECT_EQ(Headline(MessageBoxText(first)), "Fail");
+  EXPECT_TRUE(HasReason(MessageBoxText(first)));
   PressOk(first);
   ASSERT_TRUE(WaitUntil([&] { return WindowText(group) == Notice("CorelDraw X6"); }));
   ::PostMessageA(dialog, WM_CLOSE, 0, 0);
   HWND second = WaitForMessageBox(p.Id(), kCaption, dialog);
   ASSERT_NE(second, nullptr);
-  EXPECT_EQ(MessageBoxText(second), "Fail");
+  EXPECT_EQ(Headline(MessageBoxText(second)), "Fail");
+  EXPECT_TRUE(HasReason(MessageBoxText(second)));
   PressOk(second);
 
   // X7 still deployed, and no further box keeps the program.

@@ -214,7 +214,8 @@ TEST_F(DeployerAutomation, DuringAHeldWaitTheDialogStaysInSightUntilTheDeploymen
     }
     HWND fail = WaitForMessageBox(server, kCaption, dialog);
     ASSERT_NE(fail, nullptr) << way;
-    EXPECT_EQ(MessageBoxText(fail), "Fail") << way;
+    EXPECT_EQ(Headline(MessageBoxText(fail)), "Fail") << way;
+    EXPECT_TRUE(HasReason(MessageBoxText(fail))) << way;
     EXPECT_TRUE(::IsWindowVisible(dialog)) << way;
     PressOk(fail);
     EXPECT_TRUE(client.WaitServerExit()) << way;

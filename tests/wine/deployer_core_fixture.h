@@ -90,7 +90,7 @@ class CountingWait : public DeployWait {
     if (held) ++m_heldPauses;
     return !m_stop;
   }
-  void HeldWaitEnded(unsigned long outcome) override {
+  void HeldWaitEnded(unsigned long outcome, bool) override {
     m_lastOutcome = outcome;
     ++m_heldWaitsEnded;
   }

@@ -24,6 +24,23 @@ namespace {
   if (!ReadValue(HKEY_CLASSES_ROOT, std::string(kTypeLibKey) + "\\0\\win32", "", typeLibPath) ||
       typeLibPath.c_str() != box.Exe())
     return ::testing::AssertionFailure() << "type library: " << typeLibPath;
+  // For the elevation moniker: enabled, and named through the program's string table.
+  std::string enabled, name;
+  DWORD type = 0;
+  const std::string elevation = std::string(kClsidKey) + "\\Elevation";
+  if (!ReadValue(HKEY_CLASSES_ROOT, elevation, "Enabled", enabled, &type) || type != REG_DWORD ||
+      enabled != std::string("\1\0\0\0", 4))
+    return ::testing::AssertionFailure() << "Elevation\\Enabled";
+  if (!ReadValue(HKEY_CLASSES_ROOT, elevation, "LocalizedString", name) || name.c_str() != "@" + box.Exe() + ",-101")
+    return ::testing::AssertionFailure() << "Elevation\\LocalizedString: " << name;
+  // What the consent prompt would show: the string the entry points to.
+  char shown[128] = "";
+  if (HMODULE program = ::LoadLibraryExA(box.Exe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
+    ::LoadStringA(program, 101, shown, sizeof shown);
+    ::FreeLibrary(program);
+  }
+  if (std::string(shown).find("AddonDeploy") == std::string::npos)
+    return ::testing::AssertionFailure() << "the name shown for elevation: " << shown;
   return ::testing::AssertionSuccess();
 }
 
@@ -75,6 +92,22 @@ TEST(DeployerRegistration, SwitchesRegisterAndUnregisterInAnyCaseWithoutWindow) 
 
 // The local server's entry names this copy exactly, also in a folder whose
 // name the system code page cannot spell, and so does the type library's.
+// The usage changes nothing, not even the registration every ordinary start writes.
+TEST(DeployerRegistration, HelpSwitchShowsTheCommandLinesAndRegistersNothing) {
+  Sandbox box("help");
+  Unregister();
+  for (const char* sw : {"/?", "-help"}) {
+    ChildProcess p;
+    ASSERT_TRUE(p.Start(box.Exe(), box.CommandLine(sw)));
+    const std::string text = ReadMessageBoxAndPressOk(p.Id(), "AddonDeploy", "Exit codes");
+    for (const char* line : {"/Install [/Log FILE]", "1605", "87"})
+      EXPECT_NE(text.find(line), std::string::npos) << sw << ": " << text;
+    ASSERT_TRUE(p.WaitExit()) << sw;
+    EXPECT_EQ(p.ExitCode(), 0u) << sw;
+    EXPECT_TRUE(NothingRegistered()) << sw;
+  }
+}
+
 TEST(DeployerRegistration, PathOutsideTheCodePageIsRegisteredExactly) {
   Sandbox box("wide");
   const std::wstring folder = std::wstring(box.Dir().begin(), box.Dir().end()) + L"\\\u0416\u05d0\u4e2d";

@@ -119,6 +119,8 @@ int CountThreads() {
 }
 
 // Catches the animation thread inside its busy section and holds it there.
+// Held at any point of a drawing, it may own the heap's or the loader's lock,
+// which a starting thread takes: no thread may be started until it is let go.
 bool HoldInsideAFrame(HostedDialog& dialog, HANDLE thread) {
   for (int tries = 0; tries < 200; ++tries) {
     WaitUntil([&] { return dialog.m_frameBusy == 1; }, 2000);
@@ -128,6 +130,40 @@ bool HoldInsideAFrame(HostedDialog& dialog, HANDLE thread) {
   }
   return false;
 }
+
+// A thread started, and past its start, before the animation thread is held,
+// that does its work once armed: sleeping, reading and resuming need none of
+// the locks the held thread may own. Armed at the latest when it goes.
+class ArmedThread {
+ public:
+  explicit ArmedThread(std::function<void()> work) : m_work(std::move(work)) {
+    m_thread.reset(::CreateThread(nullptr, 0, Run, this, 0, nullptr));
+  }
+  ~ArmedThread() {
+    Arm();
+    Ended(15000);
+  }
+  // Whether it runs its own code, past the start that takes those locks.
+  bool Started() const {
+    for (int i = 0; i < 10000 && m_thread && !m_running; ++i) ::Sleep(1);
+    return m_running;
+  }
+  void Arm() { m_armed = true; }
+  bool Ended(DWORD waitMs) const { return !m_thread || ::WaitForSingleObject(m_thread.get(), waitMs) == WAIT_OBJECT_0; }
+
+ private:
+  static DWORD WINAPI Run(LPVOID p) {
+    auto* self = static_cast<ArmedThread*>(p);
+    self->m_running = true;
+    while (!self->m_armed) ::Sleep(1);
+    self->m_work();
+    return 0;
+  }
+
+  std::function<void()> m_work;
+  std::atomic<bool> m_armed{false}, m_running{false};
+  UniqueHandle<HANDLE, KernelHandleTraits> m_thread;
+};
 
 HANDLE Duplicate(HANDLE handle) {
   HANDLE copy = nullptr;
@@ -218,28 +254,20 @@ TEST_F(InstallerAnimation, StopWhileSleepingEndsAtOnceWithTheBlankFrame) {
 TEST_F(InstallerAnimation, StopDuringAFrameWaitsForItThenBlanks) {
   m_dialog.m_removing = 1;
   HANDLE thread = StartAndKeepThread();
-  ASSERT_TRUE(HoldInsideAFrame(m_dialog, thread));
-
   std::atomic<bool> returned{false};
-  struct Stopper {
-    HostedDialog* dialog;
-    std::atomic<bool>* returned;
-    static DWORD WINAPI Run(LPVOID p) {
-      auto* self = static_cast<Stopper*>(p);
-      self->dialog->StopAnimation();
-      *self->returned = true;
-      return 0;
-    }
-  } stopper{&m_dialog, &returned};
-  HANDLE stopThread = ::CreateThread(nullptr, 0, Stopper::Run, &stopper, 0, nullptr);
-  ASSERT_NE(stopThread, nullptr);
+  ArmedThread stopper([&] {
+    m_dialog.StopAnimation();
+    returned = true;
+  });
+  ASSERT_TRUE(stopper.Started());
+  ASSERT_TRUE(HoldInsideAFrame(m_dialog, thread));
+  stopper.Arm();
   // No message pump here: the held thread may own a window-system lock.
   for (int i = 0; i < 2000 && m_dialog.m_stopRequested == 0; ++i) ::Sleep(1);
   EXPECT_EQ(m_dialog.m_stopRequested, 1);
   EXPECT_FALSE(returned) << "the stop did not wait for the frame being drawn";
   ::ResumeThread(thread);
-  ASSERT_TRUE(WaitUntil([&] { return ::WaitForSingleObject(stopThread, 0) == WAIT_OBJECT_0; }, 10000));
-  ::CloseHandle(stopThread);
+  ASSERT_TRUE(WaitUntil([&] { return stopper.Ended(0); }, 10000));
   EXPECT_TRUE(returned);
   ExpectStopped(thread);
 }
@@ -391,30 +419,23 @@ TEST_F(InstallerAnimation, ClosingAfterAStopThatTimedOutEndsTheThreadFirst) {
   dialog->m_removing = 0;
   dialog->StartAnimation();
   HANDLE thread = Duplicate(dialog->m_animThread);
-  ASSERT_TRUE(HoldInsideAFrame(*dialog, thread));
-  dialog->StopAnimation();
-  ASSERT_EQ(::WaitForSingleObject(thread, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-
   // The frame is let finish once the closing dialog asks for the stop, or
   // after a while: held inside a drawing call, the thread may hold a lock the
   // window's destruction needs before it gets to ask.
-  struct Releaser {
-    HostedDialog* dialog;
-    HANDLE thread;
-    static DWORD WINAPI Run(LPVOID p) {
-      auto* self = static_cast<Releaser*>(p);
-      for (int i = 0; i < 3000 && self->dialog->m_stopRequested == 0; ++i) ::Sleep(1);
-      ::ResumeThread(self->thread);
-      return 0;
-    }
-  } releaser{dialog.get(), thread};
-  HANDLE releaserThread = ::CreateThread(nullptr, 0, Releaser::Run, &releaser, 0, nullptr);
-  ASSERT_NE(releaserThread, nullptr);
+  HostedDialog* closing = dialog.get();
+  ArmedThread releaser([closing, thread] {
+    for (int i = 0; i < 3000 && closing->m_stopRequested == 0; ++i) ::Sleep(1);
+    ::ResumeThread(thread);
+  });
+  ASSERT_TRUE(releaser.Started());
+  ASSERT_TRUE(HoldInsideAFrame(*dialog, thread));
+  dialog->StopAnimation();
+  ASSERT_EQ(::WaitForSingleObject(thread, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  releaser.Arm();
   dialog->DestroyWindow();
   EXPECT_EQ(::WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "the animation thread outlived the window";
-  EXPECT_EQ(::WaitForSingleObject(releaserThread, 15000), WAIT_OBJECT_0);
+  EXPECT_TRUE(releaser.Ended(15000));
   ::WaitForSingleObject(thread, 15000);
-  ::CloseHandle(releaserThread);
   ::CloseHandle(thread);
   dialog.reset();
 }

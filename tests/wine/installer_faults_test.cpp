@@ -70,6 +70,8 @@ class InstallerFaults : public ::testing::Test {
     ::DeletePrinterDriverA(nullptr, const_cast<char*>(kOwnEnvironment), const_cast<char*>(kModel));
     ::DeletePrinterDriverA(nullptr, const_cast<char*>(kEnvironment), const_cast<char*>(kModel));
     for (const PackageEntry& entry : kPackage) {
+      // A test that failed may have left one read-only.
+      ::SetFileAttributesA(DriverFile("\\3", entry.driverFile).c_str(), FILE_ATTRIBUTE_NORMAL);
       ::DeleteFileA(DriverFile("", entry.driverFile).c_str());
       ::DeleteFileA(DriverFile("\\3", entry.driverFile).c_str());
       ::DeleteFileA((m_ownDir + "\\3\\" + entry.driverFile).c_str());
@@ -159,7 +161,7 @@ TEST_F(InstallerFaults, RefusedDriverFileFailsWithoutDriverPrinterOrTruncatedFil
       HoldFile(refused, "a stale driver file");
     const DriverFolders before = Snap();
 
-    EXPECT_EQ(installer.Click(IDC_INSTALL), "Add printer fail!");
+    EXPECT_EQ(Headline(installer.Click(IDC_INSTALL)), "Add printer fail!");
     EXPECT_FALSE(DriverRegistered(kEnvironment));
     EXPECT_FALSE(DriverRegistered(kOwnEnvironment));
     EXPECT_FALSE(PrinterExists());
@@ -326,7 +328,9 @@ TEST_F(InstallerFaults, DeleteLeavesWhatAnotherDriverOrAMonitorNames) {
 // plotsvc.dll held at the removal is listed for the restart under the name
 // the restart, run by the native system, gives the file this program saw:
 // under WoW64 the SysWOW64 one. Wine's restart step then deletes that file,
-// and not the native system's own plotsvc.dll.
+// and not the native system's own plotsvc.dll. A read-only driver file held
+// without sharing (refused with a sharing violation, not access denied) is
+// listed made writable, which the restart needs to delete it.
 TEST_F(InstallerFaults, AHeldPlotsvcIsLeftToTheRestartUnderTheNameOfTheFileThisProgramSaw) {
   BOOL wow64 = FALSE;
   ASSERT_TRUE(::IsWow64Process(::GetCurrentProcess(), &wow64));
@@ -340,8 +344,14 @@ TEST_F(InstallerFaults, AHeldPlotsvcIsLeftToTheRestartUnderTheNameOfTheFileThisP
   }
   HoldFile(plotsvc, "plotsvc stand-in");
   ASSERT_EQ(Run("/Install /Port LPT1:"), 0);
+  const std::string readOnly = DriverFile("\\3", kPackage[0].driverFile);
+  ASSERT_TRUE(::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+  m_held.emplace_back(::CreateFileA(readOnly.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(m_held.back());
   EXPECT_EQ(Run("/Delete"), ERROR_SUCCESS_REBOOT_REQUIRED);
   EXPECT_TRUE(PendingDeletion(std::string(folder) + "\\plotsvc.dll"));
+  EXPECT_TRUE(PendingDeletion(readOnly));
+  EXPECT_EQ(::GetFileAttributesA(readOnly.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
   if (wow64) {
     EXPECT_FALSE(PendingDeletion(plotsvc)) << "the native system's file is listed";
   }
@@ -349,6 +359,7 @@ TEST_F(InstallerFaults, AHeldPlotsvcIsLeftToTheRestartUnderTheNameOfTheFileThisP
   m_held.clear();
   ASSERT_TRUE(RunRestartStep());
   EXPECT_FALSE(FileExists(plotsvc));
+  EXPECT_FALSE(FileExists(readOnly));
   if (wow64) {
     EXPECT_EQ(ReadFileBytes(native), "the native system's");
   }

@@ -33,6 +33,15 @@ inline constexpr PackageEntry kPackage[3] = {
     {"Data2.CAB", "VELTRAUI.dll", 3075},
 };
 
+// What a failure box says below its first line for an error.
+inline std::string Reason(DWORD error) {
+  char text[512] = "";
+  DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                             sizeof text, nullptr);
+  while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ')) text[--n] = '\0';
+  return "\n\n" + std::string(text) + " (" + std::to_string(error) + ")";
+}
+
 inline std::string Exe() { return WinPath(PLOTINST_EXE_UNIX); }
 
 inline std::string DriverDirectory(const char* environment) {
@@ -49,13 +58,29 @@ inline std::string PlotsvcPath() {
   return std::string(dir) + "\\plotsvc.dll";
 }
 
-// Bytes that differ from file to file and from chunk to chunk.
-inline std::string StandIn(size_t size, unsigned seed) {
+// The native system folder's plotsvc.dll, as a 32-bit process reaches it
+// under WoW64.
+inline std::string NativePlotsvcPath() {
+  char dir[MAX_PATH] = "";
+  ::GetSystemWindowsDirectoryA(dir, sizeof dir);
+  return std::string(dir) + "\\Sysnative\\plotsvc.dll";
+}
+
+// Bytes that differ from file to file and from chunk to chunk. Given a
+// machine type, they start as a PE image of that machine does ("MZ", the PE
+// header at 0x80, its machine field); the rest stays random, so that no
+// loader takes the file for an image it could load.
+inline std::string StandIn(size_t size, unsigned seed, WORD machine = 0) {
   std::string bytes(size, '\0');
   unsigned x = seed * 2654435761u + 1;
   for (char& c : bytes) {
     x = x * 1103515245u + 12345u;
     c = static_cast<char>(x >> 16);
+  }
+  if (machine != 0 && size >= 0x86) {
+    bytes.replace(0, 2, "MZ");
+    bytes.replace(0x3C, 4, std::string("\x80\0\0\0", 4));
+    bytes.replace(0x80, 6, std::string("PE\0\0", 4) + char(machine & 0xFF) + char(machine >> 8));
   }
   return bytes;
 }
@@ -91,8 +116,10 @@ inline void DeletePrinterIfAny() {
 // The installer's dialog in its own process, started in a working directory.
 class Installer {
  public:
-  bool Open(const std::string& cwd) {
-    if (!m_process.Start(Exe(), "\"" + Exe() + "\"", cwd)) return false;
+  // With a token (LimitedToken) as a double-click under User Account
+  // Control; with a job, which counts the processes it starts.
+  bool Open(const std::string& cwd, HANDLE token = nullptr, HANDLE job = nullptr) {
+    if (!m_process.Start(Exe(), "\"" + Exe() + "\"", cwd, token, job)) return false;
     m_dialog = WaitForDialog(m_process.Id(), kCaption);
     return m_dialog != nullptr;
   }

@@ -30,6 +30,8 @@ const char kAppIdExeKey[] = "AppID\\PLOTINST.EXE";
 const char kPrinterKey[] = "System\\CurrentControlSet\\Control\\Print\\Printers\\Marlo Cutter";
 const char kDriverKey[] =
     "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\Version-3\\Marlo Cutter";
+const char kOwnDriverKey[] =
+    "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\Marlo Cutter";
 
 // Ports this test adds to the spooler's list, named so that no other test uses them.
 const char kComPort[] = "COM87:";
@@ -143,12 +145,7 @@ class InstallerInstall : public ::testing::Test {
     ASSERT_TRUE(::CreateDirectoryA(m_empty.c_str(), nullptr));
     m_driverDir = DriverDirectory(kEnvironment);
     ASSERT_FALSE(m_driverDir.empty());
-    for (int i = 0; i < 3; ++i) {
-      m_standIn[i] = StandIn(kPackage[i].size, i + 1);
-      std::string scrambled = m_standIn[i];
-      ScrambleBytes(reinterpret_cast<unsigned char*>(scrambled.data()), scrambled.size());
-      ASSERT_TRUE(WriteFileBytes(m_work + "\\" + kPackage[i].package, scrambled));
-    }
+    WritePackage(0, 0);
     for (const char* port : {"LPT1:", "FILE:"}) ReadValue(HKEY_LOCAL_MACHINE, kPortsKey, port, m_savedPorts[port]);
     ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kPortsKey, kComPort, ""));
     ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kPortsKey, kUsbPort, ""));
@@ -168,19 +165,35 @@ class InstallerInstall : public ::testing::Test {
     ::RemoveDirectoryA(m_empty.c_str());
   }
 
+  // The package's driver and configuration module, of those machine types
+  // (0: random bytes throughout), and its data file.
+  void WritePackage(WORD driver, WORD config) {
+    const WORD machines[3] = {driver, 0, config};
+    for (int i = 0; i < 3; ++i) {
+      m_standIn[i] = StandIn(kPackage[i].size, i + 1, machines[i]);
+      std::string scrambled = m_standIn[i];
+      ScrambleBytes(reinterpret_cast<unsigned char*>(scrambled.data()), scrambled.size());
+      ASSERT_TRUE(WriteFileBytes(m_work + "\\" + kPackage[i].package, scrambled));
+    }
+  }
+
   void Cleanup() {
     DenyKeyRights(kDriverKey, 0);
     DeletePrinterIfAny();
     DeleteTree(HKEY_LOCAL_MACHINE, kPrinterKey);
     ::DeletePrinterDriverA(nullptr, const_cast<char*>(kOwnEnvironment), const_cast<char*>(kModel));
     ::DeletePrinterDriverA(nullptr, const_cast<char*>(kEnvironment), const_cast<char*>(kModel));
+    // Wine refuses a 32-bit process the removal of a "Windows x64" driver.
+    DeleteTree(HKEY_LOCAL_MACHINE, kOwnDriverKey);
     const std::string ownDir = DriverDirectory(kOwnEnvironment);
     for (const PackageEntry& entry : kPackage) {
       ::DeleteFileA(DriverFile("", entry).c_str());
       ::DeleteFileA(DriverFile("\\3", entry).c_str());
+      if (!ownDir.empty()) ::DeleteFileA((ownDir + "\\" + entry.driverFile).c_str());
       if (!ownDir.empty()) ::DeleteFileA((ownDir + "\\3\\" + entry.driverFile).c_str());
     }
     ::DeleteFileA(PlotsvcPath().c_str());
+    ::DeleteFileA(NativePlotsvcPath().c_str());
   }
 
   std::string DriverFile(const char* subfolder, const PackageEntry& entry) const {
@@ -188,9 +201,11 @@ class InstallerInstall : public ::testing::Test {
   }
 
   // The three driver files in the folder equal the stand-ins byte for byte.
-  void ExpectDriverFiles(const char* subfolder) {
+  void ExpectDriverFiles(const char* subfolder, const std::string& directory = "") {
     for (int i = 0; i < 3; ++i) {
-      const std::string bytes = ReadFileBytes(DriverFile(subfolder, kPackage[i]));
+      const std::string bytes =
+          ReadFileBytes(directory.empty() ? DriverFile(subfolder, kPackage[i])
+                                          : directory + subfolder + "\\" + kPackage[i].driverFile);
       EXPECT_EQ(bytes.size(), m_standIn[i].size()) << subfolder << kPackage[i].driverFile;
       EXPECT_TRUE(bytes == m_standIn[i]) << subfolder << kPackage[i].driverFile;
     }
@@ -269,7 +284,8 @@ TEST_F(InstallerInstall, MissingOrUnreadablePackageFailsWithoutDriver) {
   {
     Installer installer;
     ASSERT_TRUE(installer.Open(m_empty));
-    EXPECT_EQ(installer.Click(IDC_INSTALL), "Add printer fail!");
+    // The box says why, in the system's words.
+    EXPECT_EQ(installer.Click(IDC_INSTALL), "Add printer fail!" + Reason(ERROR_FILE_NOT_FOUND));
     EXPECT_TRUE(Shows(installer.Dialog(), State::NotInstalled));
     EXPECT_FALSE(DriverRegistered(kEnvironment));
     EXPECT_FALSE(ReadPrinter().exists);
@@ -287,7 +303,7 @@ TEST_F(InstallerInstall, MissingOrUnreadablePackageFailsWithoutDriver) {
     const std::string message = opened ? installer.Click(IDC_INSTALL) : "<no dialog>";
     ::CloseHandle(lock);
     ASSERT_TRUE(opened);
-    EXPECT_EQ(message, "Add printer fail!");
+    EXPECT_EQ(message, "Add printer fail!" + Reason(ERROR_SHARING_VIOLATION));
     EXPECT_TRUE(Shows(installer.Dialog(), State::NotInstalled));
     EXPECT_FALSE(DriverRegistered(kEnvironment));
     EXPECT_FALSE(ReadPrinter().exists);
@@ -303,7 +319,7 @@ TEST_F(InstallerInstall, RefusedPrinterFailsAfterRegisteringTheDriver) {
   Installer installer;
   ASSERT_TRUE(installer.Open(m_work));
   ASSERT_TRUE(installer.SelectPort(kComPort));
-  EXPECT_EQ(installer.Click(IDC_INSTALL), "Add printer fail!");
+  EXPECT_EQ(Headline(installer.Click(IDC_INSTALL)), "Add printer fail!");
   EXPECT_TRUE(Shows(installer.Dialog(), State::NotInstalled));
   EXPECT_TRUE(DriverRegistered(kEnvironment));
   ExpectDriverFiles("");
@@ -321,12 +337,71 @@ TEST_F(InstallerInstall, UnremovableDriverFailsAndKeepsItsFiles) {
 
   // Denied deletion, the spooler cannot remove the driver.
   ASSERT_TRUE(DenyKeyRights(kDriverKey, DELETE));
-  EXPECT_EQ(installer.Click(IDC_DELETE), "Delete printer driver fail!");
+  EXPECT_EQ(Headline(installer.Click(IDC_DELETE)), "Delete printer driver fail!");
   EXPECT_TRUE(Shows(dialog, State::Installed));
   ExpectDriverFiles("");
   ExpectDriverFiles("\\3");
   EXPECT_TRUE(FileExists(PlotsvcPath()));
   EXPECT_TRUE(installer.Close());
+}
+
+// The processes ever started in the job, the dialog's own included.
+DWORD ProcessesStarted(HANDLE job) {
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+  if (!::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info, nullptr)) return 0;
+  return info.TotalProcesses;
+}
+
+// Started as a double-click under User Account Control: each click is
+// carried out by exactly one more process of the program, and the dialog
+// shows its outcome as its own; a port gone since the click, or a working
+// folder with no package, fail with the reason and change nothing.
+TEST_F(InstallerInstall, LimitedTokenCarriesEachClickOutThroughOneElevatedStart) {
+  LimitedToken limited;
+  ASSERT_NE(limited.get(), nullptr);
+  UniqueKernelHandle job(::CreateJobObjectA(nullptr, nullptr));
+  ASSERT_TRUE(job);
+  ASSERT_TRUE(WriteFileBytes(PlotsvcPath(), "plotsvc stand-in"));
+  Installer installer;
+  ASSERT_TRUE(installer.Open(m_work, limited.get(), job.get()));
+  HWND dialog = installer.Dialog();
+  ASSERT_TRUE(installer.SelectPort(kComPort));
+  ASSERT_EQ(ProcessesStarted(job.get()), 1u);
+
+  EXPECT_EQ(installer.Click(IDC_INSTALL), "Install success!");
+  EXPECT_TRUE(WaitUntil([&] { return Shows(dialog, State::Installed); }));
+  EXPECT_EQ(ProcessesStarted(job.get()), 2u);
+  EXPECT_EQ(ReadPrinter().port, kComPort);
+  ExpectDriverFiles("\\3");
+  EXPECT_EQ(PortValue(kComPort), "38400,o,8,1,p");
+
+  EXPECT_EQ(installer.Click(IDC_DELETE), "Delete success!");
+  EXPECT_TRUE(WaitUntil([&] { return Shows(dialog, State::NotInstalled); }));
+  EXPECT_EQ(ProcessesStarted(job.get()), 3u);
+  EXPECT_FALSE(DriverRegistered(kEnvironment));
+  ExpectNoDriverFiles("");
+  EXPECT_FALSE(FileExists(PlotsvcPath()));
+
+  // The port the user chose is gone before the elevated start looks.
+  const SpoolerState before = ReadSpoolerState();
+  ASSERT_TRUE(installer.SelectPort(kUsbPort));
+  DeleteValue(HKEY_LOCAL_MACHINE, kPortsKey, kUsbPort);
+  const SpoolerState withoutPort = ReadSpoolerState();
+  EXPECT_EQ(installer.Click(IDC_INSTALL), "Add printer fail!" + Reason(ERROR_UNKNOWN_PORT));
+  EXPECT_EQ(ReadSpoolerState(), withoutPort);
+  ExpectNoDriverFiles("");
+  EXPECT_TRUE(Shows(dialog, State::NotInstalled));
+  EXPECT_EQ(ProcessesStarted(job.get()), 4u);
+  ASSERT_TRUE(SetString(HKEY_LOCAL_MACHINE, kPortsKey, kUsbPort, ""));
+  EXPECT_EQ(ReadSpoolerState(), before);
+  EXPECT_TRUE(installer.Close());
+
+  Installer noPackage;
+  ASSERT_TRUE(noPackage.Open(m_empty, limited.get()));
+  EXPECT_EQ(noPackage.Click(IDC_INSTALL), "Add printer fail!" + Reason(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(ReadSpoolerState(), before);
+  ExpectNoDriverFiles("");
+  EXPECT_TRUE(noPackage.Close());
 }
 
 }  // namespace
@@ -679,6 +754,135 @@ TEST_F(InstallerInstall, SilentDeleteCourse) {
   ExpectDriverFiles("");
 }
 
+// Driver files that are PE images of each machine: the prefix's own is
+// installed for its own environment, any other and a mixed package are
+// refused before anything changes. Wine's spooler accepts any driver file,
+// so the refusal is the installer's alone.
+TEST_F(InstallerInstall, PackagesOfEachMachine) {
+  BOOL wow64 = FALSE;
+  ASSERT_TRUE(::IsWow64Process(::GetCurrentProcess(), &wow64));
+  const WORD system = wow64 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
+  const std::string systemWindows = wow64 ? "64-bit Windows (x64)" : "32-bit Windows (x86)";
+  const std::string exe = "\"" + Exe() + "\" ", log = m_work + "\\machine.log";
+  auto run = [&](const std::string& args) { return RunWithoutAnyWindow(Exe(), exe + args, m_work); };
+  const std::string ownDir = DriverDirectory(kOwnEnvironment);
+  ASSERT_FALSE(ownDir.empty());
+  ::CreateDirectoryA((m_driverDir + "\\3").c_str(), nullptr);
+  ::CreateDirectoryA((ownDir + "\\3").c_str(), nullptr);
+  const std::string runs = " but this computer runs " + systemWindows + ".";
+  const std::string use = "Use the package made for this computer's Windows. Nothing was changed.";
+  const struct {
+    WORD driver, config;
+    std::string first, second;  // the box's two lines
+  } packages[] = {
+      {IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_I386, "This driver package is for 32-bit Windows (x86)," + runs,
+       use},
+      {IMAGE_FILE_MACHINE_AMD64, IMAGE_FILE_MACHINE_AMD64, "This driver package is for 64-bit Windows (x64)," + runs,
+       use},
+      {IMAGE_FILE_MACHINE_ARM64, 0, "This driver package is for Windows on ARM (ARM64)," + runs, use},
+      {system, IMAGE_FILE_MACHINE_ARM64,
+       "This driver package cannot be installed: its driver is for " + systemWindows +
+           ", its settings module for Windows on ARM (ARM64).",
+       "This computer runs " + systemWindows + ". Nothing was changed."},
+  };
+  for (const auto& package : packages) {
+    SCOPED_TRACE(package.first);
+    WritePackage(package.driver, package.config);
+    if (package.driver == system && package.config == system) continue;
+    const SpoolerState spoolerBefore = ReadSpoolerState();
+    const FolderSnapshot x86Before = FolderSnapshot::Take(m_driverDir), ownBefore = FolderSnapshot::Take(ownDir);
+    EXPECT_EQ(run("/Install /Port USB087 /Log \"" + log + "\""), ERROR_EXE_MACHINE_TYPE_MISMATCH);
+    const std::vector<std::string> lines = LogLines(log);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(LineIs(lines[1], package.first + " " + package.second, ERROR_EXE_MACHINE_TYPE_MISMATCH));
+    EXPECT_TRUE(LineIs(lines[2], "install", ERROR_EXE_MACHINE_TYPE_MISMATCH));
+    Installer installer;
+    ASSERT_TRUE(installer.Open(m_work));
+    ASSERT_TRUE(installer.SelectPort(kUsbPort));
+    const std::string box = installer.Click(IDC_INSTALL);
+    // The box may go on with the system's words for the error.
+    EXPECT_EQ(box.rfind(package.first + "\n" + package.second, 0), 0u) << box;
+    EXPECT_TRUE(installer.Close());
+    EXPECT_EQ(installer.ExitCode(), static_cast<DWORD>(ERROR_EXE_MACHINE_TYPE_MISMATCH));
+    EXPECT_EQ(ReadSpoolerState(), spoolerBefore);
+    EXPECT_TRUE(Unchanged(x86Before, FolderSnapshot::Take(m_driverDir)));
+    EXPECT_TRUE(Unchanged(ownBefore, FolderSnapshot::Take(ownDir)));
+    ::DeleteFileA(log.c_str());
+  }
+
+  // The system's own machine.
+  WritePackage(system, system);
+  const long installed = run("/Install /Port USB087 /Log \"" + log + "\"");
+  if (!wow64) {
+    EXPECT_EQ(installed, 0);
+    EXPECT_TRUE(DriverRegistered(kEnvironment));
+    ExpectDriverFiles("");
+    EXPECT_EQ(run("/Delete"), 0);
+    EXPECT_FALSE(DriverRegistered(kEnvironment));
+    ExpectNoDriverFiles("");
+    return;
+  }
+  // Added for "Windows x64", its files in that environment's folder. Wine's
+  // AddPrinter looks for the driver under the caller's environment and
+  // refuses (Wine 8: 87, Wine 10: 1797); 64-bit Windows' spooler takes it.
+  EXPECT_TRUE(installed == ERROR_INVALID_PARAMETER || installed == ERROR_UNKNOWN_PRINTER_DRIVER) << installed;
+  EXPECT_TRUE(DriverRegistered(kOwnEnvironment));
+  EXPECT_FALSE(DriverRegistered(kEnvironment));
+  ExpectDriverFiles("", ownDir);
+  ExpectNoDriverFiles("");
+  EXPECT_FALSE(PrinterExists());
+  const std::vector<std::string> lines = LogLines(log);
+  ASSERT_EQ(lines.size(), 8u);
+  EXPECT_TRUE(LineIs(lines[1], "driver directory \"" + ownDir + "\"", 0));
+  EXPECT_TRUE(LineIs(lines[5], "add printer driver \"Marlo Cutter\"", 0));
+  EXPECT_TRUE(LineIs(lines[6], "add printer \"Marlo Cutter\" on USB087", static_cast<DWORD>(installed)));
+  EXPECT_TRUE(LineIs(lines[7], "install", static_cast<DWORD>(installed)));
+  ::DeleteFileA(log.c_str());
+  {
+    Installer installer;
+    ASSERT_TRUE(installer.Open(m_work));
+    EXPECT_TRUE(Shows(installer.Dialog(), State::Installed));
+    EXPECT_TRUE(installer.Close());
+  }
+  // Removed from "Windows x64", with its files and the native system
+  // folder's plotsvc.dll; this program's (SysWOW64) is the x86 driver's.
+  ASSERT_TRUE(WriteFileBytes(NativePlotsvcPath(), "plotsvc stand-in"));
+  ASSERT_TRUE(WriteFileBytes(PlotsvcPath(), "x86 plotsvc stand-in"));
+  EXPECT_EQ(run("/Delete /Log \"" + log + "\""), 0);
+  EXPECT_FALSE(DriverRegistered(kOwnEnvironment));
+  for (const PackageEntry& entry : kPackage) EXPECT_FALSE(FileExists(ownDir + "\\" + entry.driverFile));
+  EXPECT_FALSE(FileExists(NativePlotsvcPath()));
+  EXPECT_TRUE(FileExists(PlotsvcPath()));
+  const std::vector<std::string> removal = LogLines(log);
+  ASSERT_FALSE(removal.empty());
+  EXPECT_TRUE(LineIs(removal[1], "delete printer driver \"Marlo Cutter\" for Windows x64", 0));
+  ::DeleteFileA(log.c_str());
+
+  // An x86 driver an older installer left: shown installed, and removed.
+  WritePackage(IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_I386);
+  DRIVER_INFO_3A old{};
+  const std::string paths[3] = {DriverFile("", kPackage[0]), DriverFile("", kPackage[1]), DriverFile("", kPackage[2])};
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(WriteFileBytes(paths[i], m_standIn[i]));
+  old.cVersion = 3;
+  old.pName = const_cast<char*>(kModel);
+  old.pEnvironment = const_cast<char*>(kEnvironment);
+  old.pDriverPath = const_cast<char*>(paths[0].c_str());
+  old.pDataFile = const_cast<char*>(paths[1].c_str());
+  old.pConfigFile = const_cast<char*>(paths[2].c_str());
+  ASSERT_TRUE(::AddPrinterDriverA(nullptr, 3, reinterpret_cast<BYTE*>(&old)));
+  ASSERT_TRUE(WriteFileBytes(PlotsvcPath(), "plotsvc stand-in"));
+  Installer installer;
+  ASSERT_TRUE(installer.Open(m_work));
+  EXPECT_TRUE(Shows(installer.Dialog(), State::Installed));
+  EXPECT_EQ(installer.Click(IDC_DELETE), "Delete success!");
+  EXPECT_TRUE(WaitUntil([&] { return Shows(installer.Dialog(), State::NotInstalled); }));
+  EXPECT_TRUE(installer.Close());
+  EXPECT_FALSE(DriverRegistered(kEnvironment));
+  ExpectNoDriverFiles("");
+  ExpectNoDriverFiles("\\3");
+  EXPECT_FALSE(FileExists(PlotsvcPath()));
+}
+
 // Pixels per 4 horizontal and 8 vertical units of the installer's dialog
 // template in a process started as this one was.
 INT_PTR CALLBACK NoDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
@@ -763,4 +967,31 @@ TEST_F(InstallerInstall, BlankFrameLiesBesideTheButtonsAndOnNoControl) {
     }
   }
   EXPECT_TRUE(installer.Close());
+}
+
+// Unattended with a limited token: 740 before anything changes, said on one
+// line of the log; the same courses with the full token as always.
+TEST_F(InstallerInstall, LimitedTokenUnattendedCoursesEndWith740) {
+  LimitedToken limited;
+  ASSERT_NE(limited.get(), nullptr);
+  const std::string exe = "\"" + Exe() + "\" ";
+  const std::string log = m_work + "\\limited.log";
+  ::CreateDirectoryA((m_driverDir + "\\3").c_str(), nullptr);
+  const SpoolerState before = ReadSpoolerState();
+  const FolderSnapshot filesBefore = FolderSnapshot::Take(m_driverDir);
+  EXPECT_EQ(RunWithoutAnyWindow(Exe(), exe + "/Install /Port COM87: /Log \"" + log + "\"", m_work, limited.get()), 740);
+  const std::vector<std::string> lines = LogLines(log);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(
+      LineIs(lines[0], "this course needs administrator rights: run it elevated or as the system account", 740));
+  EXPECT_EQ(ReadSpoolerState(), before);
+  EXPECT_TRUE(Unchanged(filesBefore, FolderSnapshot::Take(m_driverDir)));
+
+  ASSERT_EQ(RunWithoutAnyWindow(Exe(), exe + "/Install /Port COM87:", m_work), 0);
+  const SpoolerState installed = ReadSpoolerState();
+  EXPECT_EQ(RunWithoutAnyWindow(Exe(), exe + "/Delete", m_work, limited.get()), 740);
+  EXPECT_EQ(ReadSpoolerState(), installed);
+  ExpectDriverFiles("");
+  EXPECT_EQ(RunWithoutAnyWindow(Exe(), exe + "/Delete", m_work), 0);
+  ::DeleteFileA(log.c_str());
 }

@@ -1,16 +1,18 @@
 // A model index outside the table of driver files installs and removes
 // nothing: hosted in the test process, with the message box answered from a
 // second thread.
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <winspool.h>
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
 #include "dialog.h"
+#include "installer_fixture.h"
 #include "support.h"
+
+using installer_test::Reason;
 
 namespace {
 
@@ -72,7 +74,7 @@ TEST(InstallerModel, IndexOutsideTheTableInstallsAndRemovesNothing) {
 
   MessageBoxAnswerer install(dlg.m_hWnd);
   dlg.OnInstall();
-  EXPECT_EQ(install.Text(), "Add printer fail!");
+  EXPECT_EQ(install.Text(), "Add printer fail!" + Reason(ERROR_INVALID_INDEX));
   EXPECT_FALSE(DriverRegistered());
   EXPECT_FALSE(FileExists(veltra6));
   EXPECT_FALSE(FileExists(veltra));
@@ -81,5 +83,5 @@ TEST(InstallerModel, IndexOutsideTheTableInstallsAndRemovesNothing) {
   ::SendMessageA(model, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
   MessageBoxAnswerer remove(dlg.m_hWnd);
   dlg.OnDelete();
-  EXPECT_EQ(remove.Text(), "Delete printer driver fail!");
+  EXPECT_EQ(remove.Text(), "Delete printer driver fail!" + Reason(ERROR_INVALID_INDEX));
 }

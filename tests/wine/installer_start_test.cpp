@@ -80,10 +80,25 @@ TEST(InstallerStart, SwitchNotAtTheEndOrForeignSwitchOpensTheDialog) {
   Unregister();
   const std::string exe = "\"" + Exe() + "\" ";
   for (const char* args : {"/RegServer ", "/RegServer /Quiet", "/RegServer file.txt", "/Register", "/Unregister",
-                           "/Regserver2", "/Quiet", "/Delet", ""}) {
+                           "/Regserver2", "/Quiet", "/Delet", "/??", ""}) {
     EXPECT_TRUE(OpensDialog(exe + args)) << args;
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kExeKey)) << args;
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kAppIdKey)) << args;
+  }
+}
+
+// The usage, where administrators look first: a message box, OK, 0, nothing else.
+TEST(InstallerStart, HelpSwitchShowsTheCommandLinesAndExitCodes) {
+  Unregister();
+  for (const char* sw : {"/?", "-HELP", "/Install /?"}) {
+    ChildProcess p;
+    ASSERT_TRUE(p.Start(Exe(), "\"" + Exe() + "\" " + sw));
+    const std::string text = ReadMessageBoxAndPressOk(p.Id(), "PLOTINST", "Exit codes");
+    for (const char* line : {"/Install [/Port NAME] [/Log FILE]", "/Delete [/Log FILE]", "3010", "87"})
+      EXPECT_NE(text.find(line), std::string::npos) << sw << ": " << text;
+    ASSERT_TRUE(p.WaitExit()) << sw;
+    EXPECT_EQ(p.ExitCode(), 0u) << sw;
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kExeKey)) << sw;
   }
 }
 
@@ -113,21 +128,41 @@ TEST(InstallerStart, EmbeddingAndAutomationStayWithoutWindowUntilQuit) {
   }
 }
 
-// The programs are built without exceptions: a failed allocation or a broken
-// library check ends the process at once with a code a setup package can
-// read, and without the runtime's message box that no one would answer.
+// The programs are built without exceptions: a failed allocation, a broken
+// library check, a pure or deleted virtual call or std::terminate ends the
+// process at once with a code a setup package can read, and without the
+// runtime's message box that no one would answer. A run's open log gets one
+// line saying why.
 TEST(InstallerStart, RuntimeFailuresEndTheProgramWithACodeAndNoWindow) {
   const std::string exe = WinPath(RUNTIME_FAILURE_EXE_UNIX);
+  const std::string root = WinPath(TEST_WORK_DIR_UNIX);
+  ::CreateDirectoryA(root.c_str(), nullptr);
+  const std::string log = root + "\\" + UniqueName("failure") + ".log";
   const struct {
     const char* failure;
     long exitCode;
+    const char* why;  // in the log's line; nullptr: no line, the process goes on
   } cases[] = {
-      {"new", ERROR_NOT_ENOUGH_MEMORY},
-      {"length", ERROR_NOT_ENOUGH_MEMORY},
-      {"call", ERROR_INTERNAL_ERROR},
-      {"nothrow", 0},
+      {"new", ERROR_NOT_ENOUGH_MEMORY, "out of memory"},
+      {"length", ERROR_NOT_ENOUGH_MEMORY, "out of memory"},
+      {"call", ERROR_INTERNAL_ERROR, "a check of the C++ library failed"},
+      {"pure", ERROR_INTERNAL_ERROR, "a pure virtual function called"},
+      {"deleted", ERROR_INTERNAL_ERROR, "a deleted virtual function called"},
+      {"terminate", ERROR_INTERNAL_ERROR, "std::terminate called"},
+      {"nothrow", 0, nullptr},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(RunWithoutAnyWindow(exe, "\"" + exe + "\" " + c.failure), c.exitCode) << c.failure;
+    ::DeleteFileA(log.c_str());
+    EXPECT_EQ(RunWithoutAnyWindow(exe, "\"" + exe + "\" " + c.failure + " " + log), c.exitCode) << c.failure;
+    const std::string line = ReadFileBytes(log);
+    if (c.why == nullptr) {
+      EXPECT_EQ(line, "") << c.failure;
+      continue;
+    }
+    const std::string said = std::string(" the program ends, ") + c.why + ": " + std::to_string(c.exitCode) + "\r\n";
+    EXPECT_EQ(line.size(), 19 + said.size()) << line;  // one line, after its time
+    EXPECT_NE(line.find(said), std::string::npos) << line;
   }
+  ::DeleteFileA(log.c_str());
 }

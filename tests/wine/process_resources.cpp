@@ -1,6 +1,5 @@
 #include "process_resources.h"
 
-#include <psapi.h>
 #include <tlhelp32.h>
 #include <winternl.h>
 
@@ -139,19 +138,30 @@ long CountGdiObjects(HANDLE process) {
   return count;
 }
 
+// The memory the process itself has committed for its own use, as Windows
+// counts private bytes. Not the host process's figure that Wine reports for
+// another process: where the program runs emulated, that one is the
+// emulator's, whose cache of translated code grows with every module the
+// spooler loads afresh.
+size_t CommittedPrivateKiB(HANDLE process) {
+  size_t bytes = 0;
+  const BYTE* address = nullptr;
+  MEMORY_BASIC_INFORMATION region;
+  while (::VirtualQueryEx(process, address, &region, sizeof region) == sizeof region) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) bytes += region.RegionSize;
+    const BYTE* next = static_cast<const BYTE*>(region.BaseAddress) + region.RegionSize;
+    if (next <= address) break;
+    address = next;
+  }
+  return bytes / 1024;
+}
+
 }  // namespace
 
 ProcessResources MeasureProcess(HANDLE process) {
   ProcessResources r;
   r.handles = CountHandles(::GetProcessId(process));
   r.gdiObjects = CountGdiObjects(process);
-  PROCESS_MEMORY_COUNTERS_EX memory{};
-  memory.cb = sizeof memory;
-  if (::GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory)) {
-    // The same figure as PrivateUsage on Windows; Wine fills in only this one
-    // for another process.
-    r.privateKiB = memory.PagefileUsage / 1024;
-    r.workingSetKiB = memory.WorkingSetSize / 1024;
-  }
+  r.privateKiB = CommittedPrivateKiB(process);
   return r;
 }

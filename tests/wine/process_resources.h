@@ -11,7 +11,6 @@ struct ProcessResources {
   long handles = -1;     // -1 when they could not be counted
   long gdiObjects = -1;
   size_t privateKiB = 0;  // committed private memory
-  size_t workingSetKiB = 0;
 };
 
 // The process handle needs query and read rights.

@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include <aclapi.h>
+
 #include <cstdio>
 
 bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs) {
@@ -58,20 +59,66 @@ bool Started(BOOL created) {
 }
 }  // namespace
 
-bool ChildProcess::Start(const std::string& exe, const std::string& commandLine, const std::string& cwd) {
+SessionToken::SessionToken(Half half) {
+  HANDLE own = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE, &own)) return;
+  TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+  DWORD size = 0;
+  ::GetTokenInformation(own, TokenElevationType, &type, sizeof type, &size);
+  const TOKEN_ELEVATION_TYPE wanted = half == kLimited ? TokenElevationTypeLimited : TokenElevationTypeFull;
+  TOKEN_LINKED_TOKEN linked{};
+  if (type == wanted) {
+    ::DuplicateTokenEx(own, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary, &m_token);
+  } else if (type != TokenElevationTypeDefault &&
+             ::GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size)) {
+    ::DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary, &m_token);
+    ::CloseHandle(linked.LinkedToken);
+  }
+  ::CloseHandle(own);
+}
+
+SessionToken::~SessionToken() {
+  if (m_token) ::CloseHandle(m_token);
+}
+
+namespace {
+// The token a start without one gets: null (this process's own) where the
+// system has no pair.
+HANDLE FullToken() {
+  static const SessionToken full(SessionToken::kFull);
+  return full.get();
+}
+}  // namespace
+
+bool ChildProcess::Start(const std::string& exe, const std::string& commandLine, const std::string& cwd, HANDLE token,
+                         HANDLE job) {
   STARTUPINFOA si{};
   si.cb = sizeof si;
   std::string cmd = commandLine;
-  return Started(::CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                  cwd.empty() ? nullptr : cwd.c_str(), &si, &m_pi));
+  const DWORD flags = job ? CREATE_SUSPENDED : 0;
+  const char* dir = cwd.empty() ? nullptr : cwd.c_str();
+  if (token == nullptr) token = FullToken();
+  const BOOL created =
+      token ? ::CreateProcessAsUserA(token, exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, flags, nullptr, dir, &si,
+                                     &m_pi)
+            : ::CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, flags, nullptr, dir, &si, &m_pi);
+  if (!Started(created)) return false;
+  if (job && (!::AssignProcessToJobObject(job, m_pi.hProcess) || ::ResumeThread(m_pi.hThread) == DWORD(-1))) {
+    std::fprintf(stderr, "the program could not be put in its job: %lu\n", ::GetLastError());
+    return false;
+  }
+  return true;
 }
 
 bool ChildProcess::Start(const std::wstring& exe, const std::wstring& commandLine, const std::wstring& cwd) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   std::wstring cmd = commandLine;
-  return Started(::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                  cwd.empty() ? nullptr : cwd.c_str(), &si, &m_pi));
+  const wchar_t* dir = cwd.empty() ? nullptr : cwd.c_str();
+  return Started(FullToken() ? ::CreateProcessAsUserW(FullToken(), exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0,
+                                                      nullptr, dir, &si, &m_pi)
+                             : ::CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir, &si,
+                                                &m_pi));
 }
 
 bool ChildProcess::WaitExit(DWORD timeoutMs) {
@@ -84,9 +131,7 @@ DWORD ChildProcess::ExitCode() const {
   return code;
 }
 
-bool ChildProcess::Running() const {
-  return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
-}
+bool ChildProcess::Running() const { return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT; }
 
 namespace {
 struct EnumState {
@@ -142,9 +187,9 @@ long RunToEndWithoutAnyWindow(const ChildProcess& p) {
 }
 }  // namespace
 
-long RunWithoutAnyWindow(const std::string& exe, const std::string& commandLine, const std::string& cwd) {
+long RunWithoutAnyWindow(const std::string& exe, const std::string& commandLine, const std::string& cwd, HANDLE token) {
   ChildProcess p;
-  return p.Start(exe, commandLine, cwd) ? RunToEndWithoutAnyWindow(p) : -1;
+  return p.Start(exe, commandLine, cwd, token) ? RunToEndWithoutAnyWindow(p) : -1;
 }
 
 long RunWithoutAnyWindow(const std::wstring& exe, const std::wstring& commandLine, const std::wstring& cwd) {
@@ -154,8 +199,7 @@ long RunWithoutAnyWindow(const std::wstring& exe, const std::wstring& commandLin
 
 std::string WindowText(HWND hwnd) {
   char text[1024] = "";
-  ::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
-                        nullptr);
+  ::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
   return text;
 }
 
@@ -188,6 +232,16 @@ HWND WaitForMessageBox(DWORD pid, const char* caption, HWND except, DWORD timeou
 std::string MessageBoxText(HWND box) { return WindowText(::GetDlgItem(box, 0xFFFF)); }
 
 void PressOk(HWND box) { ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }
+
+std::string ReadMessageBoxAndPressOk(DWORD pid, const char* caption, const char* until) {
+  HWND box = WaitForMessageBox(pid, caption);
+  if (box == nullptr) return "";
+  // The box's controls can exist before their text does.
+  std::string text;
+  WaitUntil([&] { return (text = MessageBoxText(box)).find(until) != std::string::npos; });
+  PressOk(box);
+  return text;
+}
 
 void PostClick(HWND dialog, int id) {
   ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
@@ -272,8 +326,8 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes) {
   HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                  written == bytes.size();
+  const bool ok =
+      ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
   ::CloseHandle(file);
   return ok;
 }

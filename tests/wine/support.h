@@ -22,6 +22,28 @@ std::string UniqueName(const char* stem);
 // the lane decides and not the build of this test.
 bool WindowsIs64Bit();
 
+// The two halves of an administrator's token under User Account Control, as
+// primary tokens: the limited one a double-click gets, and the full one
+// "Run as administrator" gets. Wine 8 starts every process with the full
+// half, Wine 10 with the limited one; either way the other half is the
+// linked token. Owns it; null where the system has no such pair.
+class SessionToken {
+ public:
+  enum Half { kLimited, kFull };
+  explicit SessionToken(Half half);
+  SessionToken(const SessionToken&) = delete;
+  SessionToken& operator=(const SessionToken&) = delete;
+  ~SessionToken();
+  HANDLE get() const { return m_token; }
+
+ private:
+  HANDLE m_token = nullptr;
+};
+
+struct LimitedToken : SessionToken {
+  LimitedToken() : SessionToken(kLimited) {}
+};
+
 class ChildProcess {
  public:
   ChildProcess() = default;
@@ -29,8 +51,12 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
   ~ChildProcess();  // terminates the process if it still runs
 
-  // commandLine includes the program; cwd empty for the test's own.
-  bool Start(const std::string& exe, const std::string& commandLine, const std::string& cwd = "");
+  // commandLine includes the program; cwd empty for the test's own. With a
+  // token, the process runs with it (CreateProcessAsUser); without one, with
+  // the full token, as an administrator's "Run as administrator" start
+  // would. With a job, it is in the job before its first instruction.
+  bool Start(const std::string& exe, const std::string& commandLine, const std::string& cwd = "",
+             HANDLE token = nullptr, HANDLE job = nullptr);
   // The same through CreateProcessW, for text the code page cannot spell.
   bool Start(const std::wstring& exe, const std::wstring& commandLine, const std::wstring& cwd = L"");
   bool WaitExit(DWORD timeoutMs = 15000);
@@ -51,7 +77,8 @@ bool EndsWithoutShowingWindow(const ChildProcess& p);
 
 // Runs the program to its end; its exit code, or -1 when it did not end in
 // time or had a top-level window of any kind, shown or not, meanwhile.
-long RunWithoutAnyWindow(const std::string& exe, const std::string& commandLine, const std::string& cwd = "");
+long RunWithoutAnyWindow(const std::string& exe, const std::string& commandLine, const std::string& cwd = "",
+                         HANDLE token = nullptr);
 long RunWithoutAnyWindow(const std::wstring& exe, const std::wstring& commandLine, const std::wstring& cwd = L"");
 
 // Top-level windows of a process, of a window class (or any when null).
@@ -65,6 +92,15 @@ std::string WindowText(HWND hwnd);
 HWND WaitForMessageBox(DWORD pid, const char* caption, HWND except = nullptr, DWORD timeoutMs = 30000);
 std::string MessageBoxText(HWND box);
 void PressOk(HWND box);
+// The text of the process's message box with that caption once it reads
+// `until`, after which OK is pressed; what it read, or empty with no box.
+std::string ReadMessageBoxAndPressOk(DWORD pid, const char* caption, const char* until);
+// A failure box's first line, the program's own words; its reason follows
+// after a blank line.
+inline std::string Headline(const std::string& box) { return box.substr(0, box.find('\n')); }
+inline bool HasReason(const std::string& box) {
+  return box.find("\n\n") != std::string::npos && box.size() > Headline(box).size() + 2;
+}
 
 // Posts a click of a dialog button (a handler that shows a modal box must not
 // be sent, or the test would wait inside it).

@@ -1,5 +1,6 @@
 #include "app.h"
 
+#include "controls_context.h"
 #include "dialog.h"
 #include "elevation.h"
 #include "res/resource.h"
@@ -59,6 +60,8 @@ BOOL CPLOTINSTApp::InitInstance() {
     return FALSE;
   }
 
+  // The shield on Install and Delete is drawn only by these controls.
+  const ControlsContext controls(IDR_CONTROLS_MANIFEST);
   CPLOTINSTDlg dlg;
   m_pMainWnd = &dlg;
   dlg.DoModal();

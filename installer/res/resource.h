@@ -4,6 +4,8 @@
 #define IDD_PLOTINST_DIALOG 102
 #define IDR_PLOTINST 103
 #define IDR_MAINFRAME 128
+// Not 1 to 16, the IDs the loader reads by itself.
+#define IDR_CONTROLS_MANIFEST 104
 
 // Animation frames: installation, removal, and the blank final frame.
 #define IDB_INSTALL_1 146

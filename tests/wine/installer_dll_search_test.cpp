@@ -2,13 +2,35 @@
 // names beside it and in the working directory: it takes none of them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "planted_dlls.h"
 #include "support.h"
+
+#include <tlhelp32.h>
 
 namespace {
 
 const char kCaption[] = "MarloCutterSetup32(V1.0)";
 constexpr int IDC_PORT = 1006;
+
+// Where the process has a module of that name loaded from, lower case; empty
+// when it has none.
+std::string ModulePath(DWORD processId, const char* name) {
+  // Fails, as CreateFile does, with INVALID_HANDLE_VALUE.
+  UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId));
+  MODULEENTRY32 module{};
+  module.dwSize = sizeof module;
+  if (!snapshot || !::Module32First(snapshot.get(), &module)) return "";
+  do {
+    if (lstrcmpiA(module.szModule, name) == 0) {
+      std::string path = module.szExePath;
+      std::transform(path.begin(), path.end(), path.begin(), [](char c) { return static_cast<char>(::tolower(c)); });
+      return path;
+    }
+  } while (::Module32Next(snapshot.get(), &module));
+  return "";
+}
 
 class InstallerDllSearch : public ::testing::Test {
  protected:
@@ -56,6 +78,11 @@ TEST_F(InstallerDllSearch, TheDialogWithItsPortListLoadsNoPlantedDll) {
   ASSERT_NE(dialog, nullptr) << "the installer did not start";
   // The port list comes from the spooler's DLL.
   EXPECT_GT(::SendMessageA(::GetDlgItem(dialog, IDC_PORT), CB_GETCOUNT, 0, 0), 0);
+  // The controls that draw the shield come from the system's side-by-side
+  // store, asked for once the search was confined, never from the folder.
+  EXPECT_NE(ModulePath(p.Id(), "comctl32.dll").find("\\winsxs\\x86_microsoft.windows.common-controls_"),
+            std::string::npos)
+      << ModulePath(p.Id(), "comctl32.dll");
   ::PostMessageA(dialog, WM_CLOSE, 0, 0);
   EXPECT_TRUE(p.WaitExit());
   EXPECT_EQ(LoadedPlants(m_app), std::vector<std::string>{});

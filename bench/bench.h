@@ -24,3 +24,10 @@ struct StartupRuns {
   std::vector<double> floorKiB, installerKiB, deployerKiB;
 };
 bool StartupTimes(int runs, StartupRuns& out);
+
+// msiexec /i and /x of the package beside the courses it runs, started
+// directly (package_bench.cpp).
+struct PackageRuns {
+  std::vector<double> msiInstall, msiRemove, install, remove, deploy, undeploy;
+};
+bool PackageTimes(int runs, PackageRuns& out);

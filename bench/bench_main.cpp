@@ -11,13 +11,15 @@ void Ratio(const char* what, double ratio) { std::printf("| %-52s | %4s | %9.2f 
 }  // namespace
 
 int main() {
-  constexpr int kStopRuns = 40, kStartRuns = 15, kInstallRuns = 9;
+  constexpr int kStopRuns = 40, kStartRuns = 15, kInstallRuns = 9, kPackageRuns = 5;
   StartupRuns start;
   const bool started = StartupTimes(kStartRuns, start);
   const std::vector<double> stops = StopLatencies(kStopRuns);
   const std::vector<double> bare = BareThreadStops(kStopRuns);
   std::vector<double> install, remove;
   const bool installed = InstallAndDeleteTimes(kInstallRuns, install, remove);
+  PackageRuns package;
+  const bool packaged = PackageTimes(kPackageRuns, package);
 
   std::printf("| %-52s | %4s | %9s | %9s |\n", "measured (ms, or KiB where said)", "runs", "median", "max");
   std::printf("|%s|------|-----------|-----------|\n", std::string(54, '-').c_str());
@@ -39,7 +41,16 @@ int main() {
   Row("bare thread: signal and join (floor)", bare.size(), Summarise(bare));
   if (!install.empty()) Row("Install: click to \"Install success!\"", install.size(), Summarise(install));
   if (!remove.empty()) Row("Delete: click to \"Delete success!\"", remove.size(), Summarise(remove));
+  if (!package.msiInstall.empty()) {
+    Row("package: msiexec /i /qn (files, courses, entry)", package.msiInstall.size(), Summarise(package.msiInstall));
+    Row("package: msiexec /x /qn", package.msiRemove.size(), Summarise(package.msiRemove));
+    Row("PLOTINST /Install, started directly", package.install.size(), Summarise(package.install));
+    Row("PLOTINST /Delete, started directly", package.remove.size(), Summarise(package.remove));
+    Row("AddonDeploy /Install, started directly", package.deploy.size(), Summarise(package.deploy));
+    Row("AddonDeploy /Delete, started directly", package.undeploy.size(), Summarise(package.undeploy));
+  }
+  if (!packaged) std::printf("package runs did not complete\n");
   if (!started) std::printf("start-up runs did not complete\n");
   if (!installed) std::printf("install/delete runs did not complete\n");
-  return started && installed ? 0 : 1;
+  return started && installed && packaged ? 0 : 1;
 }

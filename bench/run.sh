@@ -11,6 +11,8 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows >/dev/null
 cmake --preset wine-tests >/dev/null
 cmake --build --preset wine-tests --target bench >/dev/null
+# The package of this build's programs and custom actions, as the tests make it.
+bash tests/wine/packages.sh build/wine-tests/bench/packages build/wine-tests build/wine-tests/msi/MarloSetupActions.dll
 source scripts/wine-session.sh
 wine_session_start "$root/build/bench-prefix"
 status=0

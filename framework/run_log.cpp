@@ -98,7 +98,7 @@ DWORD StartSilentRun(const SilentSwitches& switches, RunLog& log) {
 }
 
 void RunLog::Step(DWORD result, const char* format, ...) {
-  if (!m_file) return;
+  if (!m_file && m_sink == nullptr) return;
   char step[600];
   va_list args;
   va_start(args, format);
@@ -120,6 +120,12 @@ void RunLog::Step(DWORD result, const char* format, ...) {
     line[length - 2] = '\r';
     line[length - 1] = '\n';
   }
-  DWORD written = 0;
-  ::WriteFile(m_file.get(), line, length, &written, nullptr);
+  if (m_file) {
+    DWORD written = 0;
+    ::WriteFile(m_file.get(), line, length, &written, nullptr);
+  }
+  if (m_sink != nullptr) {
+    line[length - 2] = '\0';
+    m_sink(m_sinkContext, line);
+  }
 }

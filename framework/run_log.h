@@ -20,8 +20,18 @@ class RunLog {
   // with the system's text for it. Nothing when the log is not open.
   void Step(DWORD result, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
+  // Where each line also goes, without its line break: a Windows Installer
+  // custom action hands the lines to the installer's own log.
+  using Sink = void (*)(void* context, const char* line);
+  void SetSink(Sink sink, void* context) {
+    m_sink = sink;
+    m_sinkContext = context;
+  }
+
  private:
   UniqueFile m_file;
+  Sink m_sink = nullptr;
+  void* m_sinkContext = nullptr;
 };
 
 // The line of a failure that ends the program, "<time> the program ends, <why>:

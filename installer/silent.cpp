@@ -39,6 +39,8 @@ DWORD FindModelDriver(const PackageFit* fit, bool& installed, RunLog& log) {
   return error;
 }
 
+}  // namespace
+
 DWORD SilentInstall(const wchar_t* requestedPort, RunLog& log) {
   char port[256];
   if (const DWORD error = ChoosePort(requestedPort, port, log)) return error;
@@ -91,8 +93,6 @@ DWORD SilentDelete(RunLog& log) {
   log.Step(result.error, "delete");
   return result.error;
 }
-
-}  // namespace
 
 DWORD ChoosePort(const wchar_t* requested, char (&port)[256], RunLog& log) {
   port[0] = '\0';

@@ -14,3 +14,10 @@ DWORD RunSilentCourse(const SilentSwitches& switches);
 // spooler lists it. ERROR_UNKNOWN_PORT when no listed port is that one, or
 // the spooler's refusal to list its ports.
 DWORD ChoosePort(const wchar_t* requested, char (&port)[256], RunLog& log);
+
+// The two courses themselves, logging to `log`, for a caller that has
+// checked the rights (a Windows Installer custom action runs them too).
+// requestedPort: as the spooler lists it, or null for the port the dialog
+// would preselect.
+DWORD SilentInstall(const wchar_t* requestedPort, RunLog& log);
+DWORD SilentDelete(RunLog& log);

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Builds the folder that ships: the two programs, the driver package made from
-# the maker's three driver files, the maker's plug-in files, and SHA256SUMS.
+# the maker's three driver files, the maker's plug-in files, the Windows
+# Installer package of all of them (MarloCutter.msi, scripts/msi.sh), and
+# SHA256SUMS.
 #
 #   scripts/release.sh [--pkcs12 FILE [--password-file FILE] [--timestamp URL] [--ca-file FILE]] \
 #                      DRIVER.dll DATA.pcd CONFIG.dll \
 #                      Marlotrim32.cpg Marlotrim64.cpg Marlotrim.bmp OUTPUT_FOLDER
 #
-# With --pkcs12 both programs are signed with that code-signing certificate
+# With --pkcs12 both programs, the package's custom-action DLL and the
+# package are signed with that code-signing certificate
 # (scripts/codesign.sh; its password from --password-file or the environment
 # variable RELEASE_SIGN_PASSWORD), timestamped by the RFC 3161 server at URL
 # if one is named, and verified up to a root of --ca-file (PEM; by default
@@ -92,6 +95,24 @@ build/host/tests/host/cabpack "${inputs[0]}" "${inputs[1]}" "${inputs[2]}" "$sta
 cp -- "${inputs[3]}" "$staging/Marlotrim32.cpg"
 cp -- "${inputs[4]}" "$staging/Marlotrim64.cpg"
 cp -- "${inputs[5]}" "$staging/Marlotrim.bmp"
+# The package from the staged (signed) files; its custom actions signed
+# before they go in, the package itself after.
+actions=build/windows/msi/MarloSetupActions.dll
+package_work=$(mktemp -d)
+trap 'rm -rf -- "$staging" "$package_work"; codesign_end' EXIT
+if [ -n "$pkcs12" ]; then
+  codesign_sign "$actions" "$package_work/MarloSetupActions.dll" "$tsurl"
+  codesign_verify "$package_work/MarloSetupActions.dll" "$cafile"
+  actions=$package_work/MarloSetupActions.dll
+fi
+bash scripts/msi.sh "$staging" "$actions" "$package_work/MarloCutter.msi"
+if [ -n "$pkcs12" ]; then
+  codesign_sign "$package_work/MarloCutter.msi" "$staging/MarloCutter.msi" "$tsurl"
+  codesign_verify "$staging/MarloCutter.msi" "$cafile"
+else
+  cp -- "$package_work/MarloCutter.msi" "$staging/"
+fi
+rm -rf -- "$package_work"
 (
   cd "$staging"
   export LC_ALL=C

@@ -3,7 +3,8 @@
 # the mingw-w64 cross toolchains, Wine with its 32-bit half, QEMU's
 # user-mode emulator where the kernel refuses 32-bit code, Xvfb, clang for
 # the fuzzers, Wine's own fonts and the fonts the test prefixes map the
-# installer's fonts to, and osslsigncode and openssl for the signed release.
+# installer's fonts to, osslsigncode and openssl for the signed release, and
+# msitools and wixl for its Windows Installer package.
 # Idempotent: a second run checks and returns quickly.
 set -euo pipefail
 source "$(dirname "$0")/lanes.sh"
@@ -13,7 +14,7 @@ source "$(dirname "$0")/multiarch.sh"
 need=(cmake ninja-build g++ clang googletest python3 binutils
       g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
       wine wine64 xvfb x11-utils imagemagick fonts-wine fonts-arphic-gbsn00lp fonts-liberation
-      osslsigncode openssl)
+      osslsigncode openssl msitools wixl)
 # 32-bit Wine runs the shipped programs: natively where the kernel executes
 # 32-bit code, else under QEMU's user-mode emulator (scripts/lanes.sh). Its
 # packages install either way; where the kernel refuses, a few of their

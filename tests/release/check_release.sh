@@ -98,7 +98,7 @@ args=("$inputs/DRIVER.dll" "$inputs/DATA.pcd" "$inputs/CONFIG.dll" "$inputs/p32.
 check_folder() {
   local out=$1 signed=$2 listing expected
   listing=$(cd "$out" && ls -A | sort | tr '\n' ' ')
-  expected="AddonDeploy.exe Data1.CAB Data2.CAB Data3.CAB Marlotrim.bmp Marlotrim32.cpg Marlotrim64.cpg PLOTINST.exe SHA256SUMS "
+  expected="AddonDeploy.exe Data1.CAB Data2.CAB Data3.CAB MarloCutter.msi Marlotrim.bmp Marlotrim32.cpg Marlotrim64.cpg PLOTINST.exe SHA256SUMS "
   [ "$listing" = "$expected" ] || fail "release folder holds '$listing', expected '$expected'"
   [ "$(cut -d' ' -f3 "$out/SHA256SUMS" | tr '\n' ' ')" = "${expected%SHA256SUMS }" ] ||
     fail "SHA256SUMS does not list every other file: $(cat "$out/SHA256SUMS")"
@@ -125,6 +125,13 @@ check_folder() {
     cmp -s "$exe" "build/windows/$program" || fail "${program#*/} in the release is not the build's"
     rm -f "$work/bare.exe"
   done
+  # The package's rollback and commit actions keep their bits.
+  msiinfo export "$out/MarloCutter.msi" CustomAction | grep -qP '^RollbackPlugin\t3393\t' ||
+    fail "MarloCutter.msi's rollback action lost its type"
+  if [ "$signed" = signed ]; then
+    osslsigncode verify -CAfile "$pki/root.pem" -in "$out/MarloCutter.msi" >"$work/verify" 2>&1 ||
+      fail "MarloCutter.msi does not verify against the throwaway root: $(tail -n 3 "$work/verify")"
+  fi
 }
 # The releases run traced (bash -x), with a cmake first on PATH that notes
 # whether it inherited the signing password: neither the build nor the
@@ -163,7 +170,7 @@ elif release --pkcs12 "$pki/signer.p12" --password-file "$pki/password" --ca-fil
   RELEASE_SIGN_PASSWORD=$password release --pkcs12 "$pki/signer.p12" --ca-file "$pki/root.pem" \
     "${args[@]}" "$work/signed-again" >>"$work/log" 2>&1; then
   check_folder "$work/signed" signed
-  for program in "${programs[@]}"; do
+  for program in "${programs[@]}" package/MarloCutter.msi; do
     cmp -s "$work/signed/${program#*/}" "$work/signed-again/${program#*/}" ||
       fail "two signings of ${program#*/} with the same certificate differ"
   done

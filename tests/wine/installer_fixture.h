@@ -117,9 +117,10 @@ inline void DeletePrinterIfAny() {
 class Installer {
  public:
   // With a token (LimitedToken) as a double-click under User Account
-  // Control; with a job, which counts the processes it starts.
-  bool Open(const std::string& cwd, HANDLE token = nullptr, HANDLE job = nullptr) {
-    if (!m_process.Start(Exe(), "\"" + Exe() + "\"", cwd, token, job)) return false;
+  // Control; with a job, which counts the processes it starts; the program
+  // from another path where given.
+  bool Open(const std::string& cwd, HANDLE token = nullptr, HANDLE job = nullptr, const std::string& exe = Exe()) {
+    if (!m_process.Start(exe, "\"" + exe + "\"", cwd, token, job)) return false;
     m_dialog = WaitForDialog(m_process.Id(), kCaption);
     return m_dialog != nullptr;
   }

@@ -402,6 +402,26 @@ TEST_F(InstallerInstall, LimitedTokenCarriesEachClickOutThroughOneElevatedStart)
   EXPECT_EQ(ReadSpoolerState(), before);
   ExpectNoDriverFiles("");
   EXPECT_TRUE(noPackage.Close());
+
+  // The program's own path is not there for the elevated start (a drive
+  // mapped only in the user's logon session): the request fails with the
+  // system's reason, no process starts, nothing changes.
+  const std::string folder = m_empty + "\\program", gone = m_empty + "\\gone";
+  ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+  ASSERT_TRUE(::CopyFileA(Exe().c_str(), (folder + "\\PLOTINST.exe").c_str(), FALSE));
+  UniqueKernelHandle countOnly(::CreateJobObjectA(nullptr, nullptr));
+  Installer unreachable;
+  ASSERT_TRUE(unreachable.Open(m_work, limited.get(), countOnly.get(), folder + "\\PLOTINST.exe"));
+  ASSERT_TRUE(::MoveFileA(folder.c_str(), gone.c_str()));
+  const std::string box = unreachable.Click(IDC_INSTALL);
+  EXPECT_EQ(box.rfind("Add printer fail!\n\n", 0), 0u) << box;
+  EXPECT_GT(box.size(), std::string("Add printer fail!\n\n").size()) << "no reason";
+  EXPECT_EQ(ProcessesStarted(countOnly.get()), 1u);
+  EXPECT_EQ(ReadSpoolerState(), before);
+  ExpectNoDriverFiles("");
+  EXPECT_TRUE(unreachable.Close());
+  ::DeleteFileA((gone + "\\PLOTINST.exe").c_str());
+  ::RemoveDirectoryA(gone.c_str());
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "failed_import.h"
 #include "handles.h"
 #include "installer_fixture.h"
 #include "package.h"
@@ -422,6 +423,23 @@ TEST_F(InstallerInstall, LimitedTokenCarriesEachClickOutThroughOneElevatedStart)
   EXPECT_TRUE(unreachable.Close());
   ::DeleteFileA((gone + "\\PLOTINST.exe").c_str());
   ::RemoveDirectoryA(gone.c_str());
+
+  // The user declines the consent prompt. Wine's "runas" asks no one, so
+  // the request is made to end as Windows ends it then: one box says so, no
+  // process starts, nothing changes, the dialog stays as it was.
+  UniqueKernelHandle declinedJob(::CreateJobObjectA(nullptr, nullptr));
+  Installer declined;
+  ASSERT_TRUE(declined.Open(m_work, limited.get(), declinedJob.get()));
+  ASSERT_TRUE(declined.SelectPort(kUsbPort));
+  ASSERT_TRUE(FailImport(declined.Process(), "shell32.dll", "ShellExecuteExA", ERROR_CANCELLED, sizeof(void*)));
+  EXPECT_EQ(declined.Click(IDC_INSTALL),
+            "Nothing was changed: administrator rights were not given.\n\nClick again and allow the change to go "
+            "ahead.");
+  EXPECT_EQ(ProcessesStarted(declinedJob.get()), 1u);
+  EXPECT_EQ(ReadSpoolerState(), before);
+  EXPECT_TRUE(Shows(declined.Dialog(), State::NotInstalled));
+  EXPECT_EQ(WindowText(::GetDlgItem(declined.Dialog(), IDC_PORT)), kUsbPort);
+  EXPECT_TRUE(declined.Close());
 }
 
 }  // namespace

@@ -97,6 +97,10 @@ class PackageTest : public ::testing::Test {
   // plug-in folders; the state before anything.
   void SetUp() override {
     deployer_test::UnregisterAllHosts();
+    // No registration by a deployer started elsewhere: Wine's rollback
+    // deletes the values the package wrote instead of putting back those
+    // they replaced, as Windows does.
+    deployer_test::Unregister();
     m_plugins.push_back(m_box.AddHost(16, false));
     m_plugins.push_back(m_box.AddHost(17, WindowsIs64Bit()));
     for (const std::string& folder : m_plugins) ::CreateDirectoryA(folder.c_str(), nullptr);
@@ -214,6 +218,23 @@ TEST_F(PackageTest, AFailureAnywhereEndsWith1603AndTheStateBefore) {
       ::CreateDirectoryA(blocker.c_str(), nullptr);
     }
   }
+}
+
+// The disk fills while msiexec copies the files. Windows Installer's cost
+// check refuses such a folder before any change; Wine's msiexec copies what
+// fits and goes on, and the plug-in step's own copy then fails. Either way:
+// 1603, nothing left on that disk, nothing else changed.
+TEST_F(PackageTest, AFullDiskDuringTheCopyEndsWith1603AndTheStateBefore) {
+  const std::string disk = WinPath(SMALL_DISK_UNIX);
+  ULARGE_INTEGER size{};
+  if (!::GetDiskFreeSpaceExA((disk + "\\").c_str(), nullptr, &size, nullptr) || size.QuadPart > (1u << 20))
+    GTEST_SKIP() << "no small file system could be mounted at " << disk;
+  const FolderSnapshot diskBefore = FolderSnapshot::Take(disk);
+  EXPECT_EQ(Install("current.msi", " INSTALLDIR=" + Quoted(disk + "\\Marlo Cutter")), 1603) << Log();
+  EXPECT_TRUE(SameState(m_before, MachineState::Take(m_box)));
+  // As on the program folder, an empty folder is all Wine's msiexec may leave.
+  ::RemoveDirectoryA((disk + "\\Marlo Cutter").c_str());
+  EXPECT_TRUE(Unchanged(diskBefore, FolderSnapshot::Take(disk)));
 }
 
 TEST_F(PackageTest, UpgradesRefusesADowngradeAndRepairs) {

@@ -87,6 +87,9 @@ class CPLOTINSTDlg : public CDialog {
   // any step, with 216, and otherwise installs for the package's environment.
   static StepsResult InstallModel(const char* model, const ModelFiles* files, const char* port, bool comDefaults,
                                   const PackageFit& fit, RunLog& log);
+  // Install's last step: the printer of the model's name on the port, with
+  // its data; succeeded once it is added.
+  static void AddModelPrinter(const char* model, const char* port, StepsResult& result, RunLog& log);
   static StepsResult RemoveModel(const char* model, const ModelFiles* files, RunLog& log);
   // The last step of Delete, for each environment removal looks in: the
   // model's files in its driver directory and the subfolder 3, and

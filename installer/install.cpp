@@ -141,6 +141,11 @@ CPLOTINSTDlg::StepsResult CPLOTINSTDlg::InstallModel(const char* model, const Mo
     result.Note(static_cast<DWORD>(comError));
   }
 
+  AddModelPrinter(model, port, result, log);
+  return result;
+}
+
+void CPLOTINSTDlg::AddModelPrinter(const char* model, const char* port, StepsResult& result, RunLog& log) {
   PRINTER_INFO_2A printer;
   std::memset(&printer, 0, sizeof printer);
   printer.pServerName = nullptr;
@@ -154,12 +159,11 @@ CPLOTINSTDlg::StepsResult CPLOTINSTDlg::InstallModel(const char* model, const Mo
   const DWORD printerError = added ? ERROR_SUCCESS : LastErrorOr(ERROR_GEN_FAILURE);
   log.Step(printerError, "add printer \"%s\" on %s", model, port);
   result.Note(printerError);
-  if (!added) return result;
+  if (!added) return;
 
   const DWORD modeError = spooler::SetPrinterData(added.get(), "ModeNo", REG_BINARY, kModeNo, sizeof kModeNo);
   log.Step(modeError, "printer data \"ModeNo\"");
   result.Note(modeError);
   added.reset();
   result.succeeded = true;
-  return result;
 }

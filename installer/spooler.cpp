@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "system_dll.h"
+#include "win32_error.h"
 
 namespace spooler {
 
@@ -22,6 +23,7 @@ namespace {
   X(EnumMonitorsA)              \
   X(EnumPortsA)                 \
   X(EnumPrinterDriversA)        \
+  X(GetPrinterA)                \
   X(GetPrinterDriverDirectoryA) \
   X(OpenPrinterA)               \
   X(SetPrinterDataA)
@@ -167,6 +169,24 @@ UniquePrinter OpenPrinterForDeletion(const char* printerName) {
   HANDLE printer = nullptr;
   if (!Call(Api().OpenPrinterA, const_cast<char*>(printerName), &printer, &defaults)) printer = nullptr;
   return UniquePrinter(printer);
+}
+
+DWORD PrinterPort(const char* printerName, char (&port)[256]) {
+  port[0] = '\0';
+  HANDLE opened = nullptr;
+  if (!Call(Api().OpenPrinterA, const_cast<char*>(printerName), &opened, nullptr))
+    return LastErrorOr(ERROR_GEN_FAILURE);
+  const UniquePrinter printer(opened);
+  auto records = EnumerateRecords<PRINTER_INFO_5A>([&](BYTE* buf, DWORD size, DWORD* needed, DWORD* count) {
+    *count = 1;
+    return Call(Api().GetPrinterA, printer.get(), 5, buf, size, needed);
+  });
+  if (records.Error() != ERROR_SUCCESS) return records.Error();
+  const PRINTER_INFO_5A* info = records.begin();
+  if (records.size() != 1 || info->pPortName == nullptr || std::strlen(info->pPortName) >= sizeof port)
+    return ERROR_INVALID_DATA;
+  std::strcpy(port, info->pPortName);
+  return ERROR_SUCCESS;
 }
 
 bool DeletePrinter(HANDLE printer) { return Call(Api().DeletePrinter, printer) != FALSE; }

@@ -59,6 +59,9 @@ DWORD SetPrinterData(HANDLE printer, const char* valueName, DWORD type, const vo
 void DeletePrinterConnection(const char* printerName);
 // A handle with the right to delete the printer, or none.
 UniquePrinter OpenPrinterForDeletion(const char* printerName);
+// The port a printer prints to: 0, ERROR_INVALID_PRINTER_NAME where there is
+// no such printer, or the spooler's refusal.
+DWORD PrinterPort(const char* printerName, char (&port)[256]);
 bool DeletePrinter(HANDLE printer);
 bool DeleteDriver(const char* driverName, const char* environment);
 

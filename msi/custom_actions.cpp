@@ -10,8 +10,10 @@
 #include "dialog.h"
 #include "msi_session.h"
 #include "package.h"
+#include "package_machine.h"
 #include "plugin_undo.h"
 #include "silent.h"
+#include "spooler.h"
 
 #define CUSTOM_ACTION extern "C" __declspec(dllexport) UINT __stdcall
 
@@ -27,21 +29,22 @@ struct Folders {
   char undo[MAX_PATH];
 };
 
-bool SplitFolders(const char* data, Folders& folders) {
+// "first|second", the first not empty, each shorter than MAX_PATH.
+bool SplitAtBar(const char* data, char (&first)[MAX_PATH], char (&second)[MAX_PATH]) {
   const char* bar = std::strchr(data, '|');
   if (bar == nullptr) return false;
-  const size_t sourceLength = static_cast<size_t>(bar - data);
-  if (sourceLength == 0 || sourceLength >= sizeof folders.source || std::strlen(bar + 1) >= sizeof folders.undo)
-    return false;
-  std::memcpy(folders.source, data, sourceLength);
-  folders.source[sourceLength] = '\0';
-  std::strcpy(folders.undo, bar + 1);
+  const size_t firstLength = static_cast<size_t>(bar - data);
+  if (firstLength == 0 || firstLength >= sizeof first || std::strlen(bar + 1) >= sizeof second) return false;
+  std::memcpy(first, data, firstLength);
+  first[firstLength] = '\0';
+  std::strcpy(second, bar + 1);
   return true;
 }
 
 bool ReadFolders(MsiSession& session, Folders& folders) {
   char data[2 * MAX_PATH + 2];
-  if (session.Property("CustomActionData", data, sizeof data) && SplitFolders(data, folders)) return true;
+  if (session.Property("CustomActionData", data, sizeof data) && SplitAtBar(data, folders.source, folders.undo))
+    return true;
   session.Log().Step(ERROR_BAD_PATHNAME, "the installation folder handed to the action");
   return false;
 }
@@ -82,13 +85,24 @@ CUSTOM_ACTION PrepareCourses(MSIHANDLE install) {
     session.Log().Step(error, "list the printer drivers");
     return session.Finish(error, "PrepareCourses");
   }
-  char printer[MAX_PATH + 260];
+  // A removal's rollback puts the printer back on the port it has now.
+  char printerPort[256];
+  const DWORD portError = spooler::PrinterPort(kModelName, printerPort);
+  if (portError != ERROR_SUCCESS && portError != ERROR_INVALID_PRINTER_NAME) {
+    session.Log().Step(portError, "the port of printer \"%s\"", kModelName);
+    return session.Finish(portError, "PrepareCourses");
+  }
+  char printer[MAX_PATH + 260], restore[MAX_PATH + 260];
   if (std::snprintf(printer, sizeof printer, "%s|%s", folder, port) >= static_cast<int>(sizeof printer))
     return session.Finish(ERROR_FILENAME_EXCED_RANGE, "PORT");
+  std::snprintf(restore, sizeof restore, "%s|%s", folder, portError == ERROR_SUCCESS ? printerPort : "");
   const bool ok = session.SetProperty("InstallPrinter", printer) &&
                   session.SetProperty("RollbackPrinter", installed ? "keep" : "remove") &&
-                  session.SetProperty("DeployPlugin", folders) && session.SetProperty("RollbackPlugin", folders) &&
-                  session.SetProperty("CommitPlugin", folders) && session.SetProperty("RemovePlugin", folders);
+                  session.SetProperty("RestorePrinter", restore) && session.SetProperty("DeployPlugin", folders) &&
+                  session.SetProperty("RollbackPlugin", folders) && session.SetProperty("CommitPlugin", folders) &&
+                  session.SetProperty("RemovePlugin", folders) &&
+                  session.SetProperty("RollbackPluginRemoval", folders) &&
+                  session.SetProperty("CommitPluginRemoval", folders);
   return ok ? ERROR_SUCCESS : session.Finish(ERROR_GEN_FAILURE, "hand the properties to the deferred actions");
 }
 
@@ -118,6 +132,26 @@ CUSTOM_ACTION RollbackPrinter(MSIHANDLE install) {
   return ERROR_SUCCESS;
 }
 
+// A removal's rollback, "folder|port" (no port: there was no printer): the
+// printer goes back on its port, and its driver from the installed package
+// (back in its folder by then) where the removal took that too.
+CUSTOM_ACTION RestorePrinter(MSIHANDLE install) {
+  MsiSession session(install);
+  char data[MAX_PATH + 260], folder[MAX_PATH], port[MAX_PATH], now[256];
+  if (!session.Property("CustomActionData", data, sizeof data) || !SplitAtBar(data, folder, port) || port[0] == '\0' ||
+      spooler::PrinterPort(kModelName, now) == ERROR_SUCCESS)
+    return ERROR_SUCCESS;
+  bool driver = false;
+  CPLOTINSTDlg::StepsResult result;
+  if (CPLOTINSTDlg::FindDriver(kModelName, driver) == ERROR_SUCCESS && driver)
+    CPLOTINSTDlg::AddModelPrinter(kModelName, port, result, session.Log());
+  else if (::SetCurrentDirectoryA(folder))
+    CPLOTINSTDlg::InstallModel(kModelName, ModelFilesAt(0), port, false, ReadPackageFit(), session.Log());
+  else
+    session.Log().Step(::GetLastError(), "open the installation folder");
+  return ERROR_SUCCESS;
+}
+
 CUSTOM_ACTION DeployPlugin(MSIHANDLE install) {
   MsiSession session(install);
   Folders folders;
@@ -139,7 +173,11 @@ CUSTOM_ACTION RollbackPlugin(MSIHANDLE install) {
 CUSTOM_ACTION CommitPlugin(MSIHANDLE install) {
   MsiSession session(install);
   Folders folders;
-  if (ReadFolders(session, folders)) DropPluginFiles(folders.undo);
+  if (!ReadFolders(session, folders)) return ERROR_SUCCESS;
+  DropPluginFiles(folders.undo);
+  // After a removal the installation folder is empty by now but for the
+  // kept files' folder, which kept it from going with the files.
+  ::RemoveDirectoryA(folders.source);
   return ERROR_SUCCESS;
 }
 
@@ -152,6 +190,7 @@ CUSTOM_ACTION RemovePlugin(MSIHANDLE install) {
   MsiSession session(install);
   Folders folders;
   if (!ReadFolders(session, folders)) return session.Finish(ERROR_BAD_PATHNAME, "remove the plug-in");
-  return session.Finish(NoHostIsFine(RemoveAllEditions(session.Log(), folders.source), session.Log()),
-                        "remove the plug-in");
+  DWORD outcome = KeepPluginFiles(folders.undo, folders.source, session.Log());
+  if (outcome == ERROR_SUCCESS) outcome = NoHostIsFine(RemoveAllEditions(session.Log(), folders.source), session.Log());
+  return session.Finish(outcome, "remove the plug-in");
 }

@@ -82,8 +82,11 @@ struct MachineState {
   }
 };
 
-::testing::AssertionResult SameState(const MachineState& before, const MachineState& after) {
-  if (before.registry != after.registry)
+::testing::AssertionResult SameState(const MachineState& before, const MachineState& after, bool entries = true) {
+  const auto registry = [entries](const MachineState& s) {
+    return entries ? s.registry : s.registry.substr(0, s.registry.find(", entries"));
+  };
+  if (registry(before) != registry(after))
     return ::testing::AssertionFailure() << "was: " << before.registry << "\nnow: " << after.registry;
   for (auto [a, b] : {std::pair(&before.program, &after.program), std::pair(&before.driverFiles, &after.driverFiles),
                       std::pair(&before.hosts, &after.hosts)})
@@ -178,6 +181,23 @@ TEST_F(PackageTest, InstallsEverythingInOneEntryAndRemovesItAgain) {
   holder.reset();
   ::DeleteFileA(held.c_str());
   RestorePendingOperations(pending);
+  EXPECT_TRUE(SameState(m_before, MachineState::Take(m_box)));
+
+  // The spooler refuses to remove the driver once the printer is gone: the
+  // removal ends with 1603 and is rolled back, printer and plug-in back.
+  // Wine's msiexec then unpublishes the product, whose entry Windows keeps:
+  // the entry is left out here, and the product installed again to go.
+  ASSERT_EQ(Install("current.msi"), 0) << Log();
+  const MachineState installed = MachineState::Take(m_box);
+  const std::string driverKey = std::string("System\\CurrentControlSet\\Control\\Print\\Environments\\") +
+                                kEnvironment + "\\Drivers\\Version-3\\Marlo Cutter";
+  ASSERT_TRUE(DenyKeyRights(driverKey, DELETE));
+  EXPECT_EQ(Msiexec("/x " + Quoted(Package("current.msi")) + " /qn"), 1603) << Log();
+  ASSERT_TRUE(DenyKeyRights(driverKey, 0));
+  EXPECT_TRUE(SameState(installed, MachineState::Take(m_box), false)) << Log();
+  EXPECT_TRUE(PluginInPlace());
+  ASSERT_EQ(Install("current.msi"), 0) << Log();
+  EXPECT_EQ(Msiexec("/x " + Quoted(Package("current.msi")) + " /qn"), 0) << Log();
   EXPECT_TRUE(SameState(m_before, MachineState::Take(m_box)));
 }
 

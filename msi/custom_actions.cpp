@@ -141,11 +141,15 @@ CUSTOM_ACTION RestorePrinter(MSIHANDLE install) {
   if (!session.Property("CustomActionData", data, sizeof data) || !SplitAtBar(data, folder, port) || port[0] == '\0' ||
       spooler::PrinterPort(kModelName, now) == ERROR_SUCCESS)
     return ERROR_SUCCESS;
+  // The printer alone where the driver is still there; else, or where the
+  // spooler wants the driver of another environment back first, the driver
+  // and the printer.
   bool driver = false;
   CPLOTINSTDlg::StepsResult result;
   if (CPLOTINSTDlg::FindDriver(kModelName, driver) == ERROR_SUCCESS && driver)
     CPLOTINSTDlg::AddModelPrinter(kModelName, port, result, session.Log());
-  else if (::SetCurrentDirectoryA(folder))
+  if (result.succeeded) return ERROR_SUCCESS;
+  if (::SetCurrentDirectoryA(folder))
     CPLOTINSTDlg::InstallModel(kModelName, ModelFilesAt(0), port, false, ReadPackageFit(), session.Log());
   else
     session.Log().Step(::GetLastError(), "open the installation folder");

@@ -25,6 +25,9 @@ using installer_test::kEnvironment;
 using installer_test::PrinterExists;
 
 constexpr char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+// The package is 32-bit: its entry is in the 32-bit view, where a 64-bit
+// test looks too.
+constexpr REGSAM kPackageView = KEY_WOW64_32KEY;
 // Under emulation an msiexec run takes seconds; a bound, not an expectation.
 constexpr DWORD kMsiexecBoundMs = 600000;
 
@@ -33,9 +36,11 @@ std::string ProductCode(const std::string& entry) { return entry.substr(entry.rf
 
 std::string Package(const char* name) { return WinPath(PACKAGES_DIR_UNIX) + "\\" + name; }
 
+// The 32-bit Program Files folder, whichever process asks.
 std::string ProgramFolder() {
   char folder[MAX_PATH] = "";
-  ::GetEnvironmentVariableA("ProgramFiles", folder, sizeof folder);
+  if (!::GetEnvironmentVariableA("ProgramFiles(x86)", folder, sizeof folder))
+    ::GetEnvironmentVariableA("ProgramFiles", folder, sizeof folder);
   return folder;
 }
 
@@ -43,14 +48,16 @@ std::string ProgramFolder() {
 std::vector<std::string> Entries() {
   std::vector<std::string> found;
   HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return found;
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | kPackageView, &key) != ERROR_SUCCESS)
+    return found;
   char name[256];
   for (DWORD i = 0, size = sizeof name;
        ::RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
        ++i, size = sizeof name) {
     std::string shown;
     const std::string sub = std::string(kUninstallKey) + "\\" + name;
-    if (ReadValue(HKEY_LOCAL_MACHINE, sub, "DisplayName", shown) && std::string(shown.c_str()) == "Marlo Cutter")
+    if (ReadValue(HKEY_LOCAL_MACHINE, sub, "DisplayName", shown, nullptr, kPackageView) &&
+        std::string(shown.c_str()) == "Marlo Cutter")
       found.push_back(sub);
   }
   ::RegCloseKey(key);
@@ -154,9 +161,9 @@ TEST_F(PackageTest, InstallsEverythingInOneEntryAndRemovesItAgain) {
   const std::vector<std::string> entries = Entries();
   ASSERT_EQ(entries.size(), 1u);
   std::string publisher, version;
-  EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, entries[0], "Publisher", publisher));
+  EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, entries[0], "Publisher", publisher, nullptr, kPackageView));
   EXPECT_STREQ(publisher.c_str(), "Marlo");
-  EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, entries[0], "DisplayVersion", version));
+  EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, entries[0], "DisplayVersion", version, nullptr, kPackageView));
   EXPECT_STREQ(version.c_str(), "1.0.0.0");
   // Apps & features shows the icon Windows Installer keeps for the product.
   char icon[MAX_PATH] = "";
@@ -189,11 +196,16 @@ TEST_F(PackageTest, InstallsEverythingInOneEntryAndRemovesItAgain) {
   // the entry is left out here, and the product installed again to go.
   ASSERT_EQ(Install("current.msi"), 0) << Log();
   const MachineState installed = MachineState::Take(m_box);
-  const std::string driverKey = std::string("System\\CurrentControlSet\\Control\\Print\\Environments\\") +
-                                kEnvironment + "\\Drivers\\Version-3\\Marlo Cutter";
-  ASSERT_TRUE(DenyKeyRights(driverKey, DELETE));
+  // Every environment the driver is registered for (the x86_64 build adds its own too).
+  std::vector<std::string> driverKeys;
+  for (const char* environment : {"Windows NT x86", "Windows x64"}) {
+    const std::string key = std::string("System\\CurrentControlSet\\Control\\Print\\Environments\\") + environment +
+                            "\\Drivers\\Version-3\\Marlo Cutter";
+    if (KeyExists(HKEY_LOCAL_MACHINE, key)) driverKeys.push_back(key);
+  }
+  for (const std::string& key : driverKeys) ASSERT_TRUE(DenyKeyRights(key, DELETE));
   EXPECT_EQ(Msiexec("/x " + Quoted(Package("current.msi")) + " /qn"), 1603) << Log();
-  ASSERT_TRUE(DenyKeyRights(driverKey, 0));
+  for (const std::string& key : driverKeys) ASSERT_TRUE(DenyKeyRights(key, 0));
   EXPECT_TRUE(SameState(installed, MachineState::Take(m_box), false)) << Log();
   EXPECT_TRUE(PluginInPlace());
   ASSERT_EQ(Install("current.msi"), 0) << Log();
@@ -262,7 +274,7 @@ TEST_F(PackageTest, UpgradesRefusesADowngradeAndRepairs) {
   ASSERT_EQ(Install("current.msi"), 0) << Log();
   ASSERT_EQ(Entries().size(), 1u);
   std::string version;
-  ReadValue(HKEY_LOCAL_MACHINE, Entries()[0], "DisplayVersion", version);
+  ReadValue(HKEY_LOCAL_MACHINE, Entries()[0], "DisplayVersion", version, nullptr, kPackageView);
   EXPECT_STREQ(version.c_str(), "1.0.0.0");
   EXPECT_TRUE(PrinterExists());
   EXPECT_TRUE(PluginInPlace());

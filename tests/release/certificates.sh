@@ -22,8 +22,11 @@ leaf() {
   printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=%s\n' "$3" >"$1.ext"
   # One that has expired ended yesterday: OpenSSL 3.4 and later refuse a
   # negative -days ("end date before start date") and take the dates.
-  local validity=(-days "$2")
-  if [ "$2" -lt 0 ] && openssl x509 -help 2>&1 | grep -q -- -not_after; then
+  # The help is read whole first: grep -q ending at the first match would
+  # end openssl's later writes with SIGPIPE, which pipefail counts.
+  local validity=(-days "$2") help
+  help=$(openssl x509 -help 2>&1 || true)
+  if [ "$2" -lt 0 ] && grep -q -- -not_after <<<"$help"; then
     validity=(-not_before "$(date -u -d '2 days ago' +%Y%m%d%H%M%SZ)" -not_after "$(date -u -d '1 day ago' +%Y%m%d%H%M%SZ)")
   fi
   openssl x509 -req -in "$1.csr" -CA root.pem -CAkey root.key -set_serial "0x$(openssl rand -hex 8)" \

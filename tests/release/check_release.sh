@@ -126,7 +126,12 @@ check_folder() {
     rm -f "$work/bare.exe"
   done
   # The package's rollback and commit actions keep their bits.
-  msiinfo export "$out/MarloCutter.msi" CustomAction | grep -qP '^RollbackPlugin\t3393\t' ||
+  # Read whole first: grep -q ending early would end msiinfo with SIGPIPE,
+  # which pipefail counts as a failure.
+  local actions
+  actions=$(msiinfo export "$out/MarloCutter.msi" CustomAction)
+  grep -qP '^RollbackPlugin\t3393\t' <<<"$actions" &&
+    grep -qP '^RestorePrinter\t3393\t' <<<"$actions" ||
     fail "MarloCutter.msi's rollback action lost its type"
   if [ "$signed" = signed ]; then
     osslsigncode verify -CAfile "$pki/root.pem" -in "$out/MarloCutter.msi" >"$work/verify" 2>&1 ||

@@ -22,7 +22,6 @@ class ControlsContext {
   ControlsContext(const ControlsContext&) = delete;
   ControlsContext& operator=(const ControlsContext&) = delete;
   ~ControlsContext();
-  bool Active() const { return m_cookie != 0; }
 
  private:
   UniqueLibrary m_imports;

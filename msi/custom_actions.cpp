@@ -96,13 +96,12 @@ CUSTOM_ACTION PrepareCourses(MSIHANDLE install) {
   if (std::snprintf(printer, sizeof printer, "%s|%s", folder, port) >= static_cast<int>(sizeof printer))
     return session.Finish(ERROR_FILENAME_EXCED_RANGE, "PORT");
   std::snprintf(restore, sizeof restore, "%s|%s", folder, portError == ERROR_SUCCESS ? printerPort : "");
-  const bool ok = session.SetProperty("InstallPrinter", printer) &&
-                  session.SetProperty("RollbackPrinter", installed ? "keep" : "remove") &&
-                  session.SetProperty("RestorePrinter", restore) && session.SetProperty("DeployPlugin", folders) &&
-                  session.SetProperty("RollbackPlugin", folders) && session.SetProperty("CommitPlugin", folders) &&
-                  session.SetProperty("RemovePlugin", folders) &&
-                  session.SetProperty("RollbackPluginRemoval", folders) &&
-                  session.SetProperty("CommitPluginRemoval", folders);
+  bool ok = session.SetProperty("InstallPrinter", printer) &&
+            session.SetProperty("RollbackPrinter", installed ? "keep" : "remove") &&
+            session.SetProperty("RestorePrinter", restore);
+  for (const char* action : {"DeployPlugin", "RollbackPlugin", "CommitPlugin", "RemovePlugin", "RollbackPluginRemoval",
+                             "CommitPluginRemoval"})
+    ok = ok && session.SetProperty(action, folders);
   return ok ? ERROR_SUCCESS : session.Finish(ERROR_GEN_FAILURE, "hand the properties to the deferred actions");
 }
 

@@ -65,8 +65,8 @@ sed -i -E "s|^9\t.*\r\$|9\t{$package_code}\r|; s|^(12\|13)\t.*\r\$|\1\t$saved\r|
 msibuild "$work/package.msi" -i "$work/_SummaryInformation.idt"
 # Every deferred action runs in the system context, each type as meant.
 declare -A want=([PrepareCourses]=1 [InstallPrinter]=3073 [DeployPlugin]=3073 [RemovePlugin]=3073
-  [RemovePrinter]=3073 [RollbackPrinter]=3393 [RollbackPlugin]=3393 [CommitPlugin]=3649
-  [RestorePrinter]=3393 [RollbackPluginRemoval]=3393 [CommitPluginRemoval]=3649)
+  [RemovePrinter]=3073)
+for action in "${!types[@]}"; do want[$action]=${types[$action]}; done
 table=$(msiinfo export "$work/package.msi" CustomAction)
 for action in "${!want[@]}"; do
   got=$(awk -F'\t' -v a="$action" '$1 == a {print $2}' <<<"$table")

@@ -20,6 +20,11 @@ inline constexpr char kModel[] = "Marlo Cutter";
 inline constexpr char kEnvironment[] = "Windows NT x86";
 // Where the x86_64 test build registers its second copy of the driver.
 inline constexpr char kOwnEnvironment[] = "Windows x64";
+// The driver's registration in each.
+inline constexpr char kDriverKey[] =
+    "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\Version-3\\Marlo Cutter";
+inline constexpr char kOwnDriverKey[] =
+    "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\Marlo Cutter";
 
 // Package file and the driver file it becomes, in the order of the package.
 struct PackageEntry {

@@ -29,10 +29,6 @@ const char kPortsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Ports
 // What registration writes.
 const char kAppIdExeKey[] = "AppID\\PLOTINST.EXE";
 const char kPrinterKey[] = "System\\CurrentControlSet\\Control\\Print\\Printers\\Marlo Cutter";
-const char kDriverKey[] =
-    "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\Version-3\\Marlo Cutter";
-const char kOwnDriverKey[] =
-    "System\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\Marlo Cutter";
 
 // Ports this test adds to the spooler's list, named so that no other test uses them.
 const char kComPort[] = "COM87:";

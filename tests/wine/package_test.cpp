@@ -198,11 +198,8 @@ TEST_F(PackageTest, InstallsEverythingInOneEntryAndRemovesItAgain) {
   const MachineState installed = MachineState::Take(m_box);
   // Every environment the driver is registered for (the x86_64 build adds its own too).
   std::vector<std::string> driverKeys;
-  for (const char* environment : {"Windows NT x86", "Windows x64"}) {
-    const std::string key = std::string("System\\CurrentControlSet\\Control\\Print\\Environments\\") + environment +
-                            "\\Drivers\\Version-3\\Marlo Cutter";
+  for (const char* key : {installer_test::kDriverKey, installer_test::kOwnDriverKey})
     if (KeyExists(HKEY_LOCAL_MACHINE, key)) driverKeys.push_back(key);
-  }
   for (const std::string& key : driverKeys) ASSERT_TRUE(DenyKeyRights(key, DELETE));
   EXPECT_EQ(Msiexec("/x " + Quoted(Package("current.msi")) + " /qn"), 1603) << Log();
   for (const std::string& key : driverKeys) ASSERT_TRUE(DenyKeyRights(key, 0));
